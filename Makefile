@@ -1,0 +1,50 @@
+# craterDip: the two commands, `make play` and `make test`, and a few more for the people who build it.
+# Each installs the Debian packages it needs, configures and builds; running one twice does no extra work.
+
+BUILD       ?= build
+UBSAN_BUILD ?= build-ubsan
+ARGS        ?=
+CMAKE_FLAGS := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# What building and the tests need on Debian 12.
+BUILD_PACKAGES := cmake ninja-build make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
+                  wine wine64 python3
+RUN_PACKAGES   := xvfb xauth x11-utils xdotool imagemagick
+ASSET_PACKAGES := python3-pil sox
+
+.PHONY: all deps build build-ubsan test play demo bench assets clean
+
+all: build
+
+deps:
+	@tools/ensure-packages $(BUILD_PACKAGES) $(RUN_PACKAGES)
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+$(UBSAN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(UBSAN_BUILD) $(CMAKE_FLAGS) -DCRATERDIP_UBSAN=ON
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+build-ubsan: deps $(UBSAN_BUILD)/build.ninja
+	cmake --build $(UBSAN_BUILD)
+
+# The whole suite: every test of the normal build, then the in-process tests again in the build that traps
+# on undefined behaviour. Ends with CTest's summary.
+test: build build-ubsan
+	cd $(UBSAN_BUILD) && ctest -L inprocess -j2 --output-on-failure
+	cd $(BUILD) && ctest -j2 --output-on-failure
+
+play: build
+	@if [ -x ./craterdip ]; then ./craterdip $(ARGS); \
+	 else echo "craterDip is built in $(BUILD)/bin, but the phone to play it in is not ready yet."; fi
+
+# Regenerates the committed pictures, icon and sounds from tools/.
+assets:
+	@tools/ensure-packages $(ASSET_PACKAGES)
+	tools/make-assets
+
+clean:
+	rm -rf $(BUILD) $(UBSAN_BUILD)
