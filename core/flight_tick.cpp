@@ -96,7 +96,7 @@ void FlightTick(HWND window) {
         const int thrust = s.fuel > 0 ? Steer(window) : 0;
 
         const double newSpeed = (s.speed - thrust) + kGravity;
-        int newFuel = s.fuel - thrust;  // a thrust larger than the fuel left is applied in full
+        int newFuel = s.fuel - thrust; // a thrust larger than the fuel left is applied in full
         if (newFuel <= 0) {
             newFuel = 0;
         }

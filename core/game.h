@@ -20,24 +20,24 @@ const UINT kKeepAwakePeriodMs = 5000;
 // The sensor service's change notification, posted to the main window.
 const UINT WM_SENSORCHANGED = WM_USER + 1;
 
-const int kInstallDirLength = 260;  // UTF-16 units, terminating zero included
+const int kInstallDirLength = 260; // UTF-16 units, terminating zero included
 
 struct GameState {
     // ---- Round (NewRound, FlightTick; shown by DrawScene) ----
     int level = Medium;
-    float scaleX = 1.0f;  // screen width / 480, set once at start-up
-    float scaleY = 1.0f;  // screen height / 640
+    float scaleX = 1.0f; // screen width / 480, set once at start-up
+    float scaleY = 1.0f; // screen height / 640
     int fuel = 150;
     int altitude = 450;
-    double speed = 50.0;  // pixels per tick, downward; negative while climbing
+    double speed = 50.0; // pixels per tick, downward; negative while climbing
     int explosionFramesLeft = 9;
-    int landerX = 0;  // x of the lander's horizontal centre
+    int landerX = 0; // x of the lander's horizontal centre
     int padLeft = 0;
     int padRight = 0;
     int score = 0;
-    int calibTiltX = 0;  // rest position of the tilt sensor
+    int calibTiltX = 0; // rest position of the tilt sensor
     int calibTiltY = 0;
-    UINT_PTR gameTimer = 0;  // 0 while no game timer runs
+    UINT_PTR gameTimer = 0; // 0 while no game timer runs
     int roundOver = 0;
     int crashed = 0;
     int thrusting = 0;

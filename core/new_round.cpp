@@ -24,10 +24,10 @@ void PlaceFuelAndPad(unsigned r) {
         break;
     case Hard:
         s.fuel = 200;
-        s.padLeft = Trunc((scaleX * 40.0) * draw + 40.0);  // the 40 added is not scaled
+        s.padLeft = Trunc((scaleX * 40.0) * draw + 40.0); // the 40 added is not scaled
         s.padRight = Trunc(scaleX * 75.0 + s.padLeft);
         break;
-    default:  // Expert, and any stored level outside 0 to 3
+    default: // Expert, and any stored level outside 0 to 3
         s.fuel = 170;
         s.padLeft = 40 * static_cast<int>(r + 1);
         s.padRight = 40 * static_cast<int>(r + 1) + 65;

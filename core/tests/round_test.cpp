@@ -9,29 +9,47 @@ namespace {
 struct PadCase {
     int screenWidth;
     int level;
-    DWORD draw;  // Random() value; the round uses it modulo 10
+    DWORD draw; // Random() value; the round uses it modulo 10
     int padLeft, padRight, fuel;
 };
 
 // Worked from the rules: Easy's right end is a single-precision product, Hard's offset 40 is not scaled,
 // Expert is not scaled at all.
 const PadCase kPads[] = {
-    {480, Easy, 7, 160, 320, 300},        {480, Medium, 10, 100, 200, 240},   {480, Medium, 9, 316, 416, 240},
-    {480, Hard, 0, 40, 115, 200},         {480, Hard, 4294967289u, 400, 475, 200},  // 2^32-7: r = 9
-    {480, Expert, 0, 40, 105, 170},       {480, Expert, 19, 400, 465, 170},   {240, Easy, 3, 80, 160, 300},
-    {240, Medium, 0, 50, 100, 240},       {240, Medium, 9, 158, 208, 240},    {240, Hard, 9, 220, 257, 200},
-    {240, Expert, 9, 400, 465, 170},      {383, Easy, 0, 127, 255, 300},      {383, Medium, 9, 252, 331, 240},
-    {383, Hard, 9, 327, 386, 200},        {432, Easy, 0, 143, 288, 300},      {432, Medium, 0, 89, 178, 240},
-    {432, Hard, 0, 40, 107, 200},         {432, Hard, 9, 363, 430, 200},      {800, Easy, 0, 266, 533, 300},
-    {800, Medium, 0, 166, 332, 240},      {800, Medium, 9, 526, 692, 240},    {800, Hard, 9, 639, 763, 200},
-    {800, Expert, 9, 400, 465, 170},      {480, 7, 5, 240, 305, 170},         {480, -1, 5, 240, 305, 170},
-    {480, INT32_MAX, 0, 40, 105, 170},    {480, INT32_MIN, 9, 400, 465, 170},
+    {480, Easy, 7, 160, 320, 300},
+    {480, Medium, 10, 100, 200, 240},
+    {480, Medium, 9, 316, 416, 240},
+    {480, Hard, 0, 40, 115, 200},
+    {480, Hard, 4294967289u, 400, 475, 200}, // 2^32-7: r = 9
+    {480, Expert, 0, 40, 105, 170},
+    {480, Expert, 19, 400, 465, 170},
+    {240, Easy, 3, 80, 160, 300},
+    {240, Medium, 0, 50, 100, 240},
+    {240, Medium, 9, 158, 208, 240},
+    {240, Hard, 9, 220, 257, 200},
+    {240, Expert, 9, 400, 465, 170},
+    {383, Easy, 0, 127, 255, 300},
+    {383, Medium, 9, 252, 331, 240},
+    {383, Hard, 9, 327, 386, 200},
+    {432, Easy, 0, 143, 288, 300},
+    {432, Medium, 0, 89, 178, 240},
+    {432, Hard, 0, 40, 107, 200},
+    {432, Hard, 9, 363, 430, 200},
+    {800, Easy, 0, 266, 533, 300},
+    {800, Medium, 0, 166, 332, 240},
+    {800, Medium, 9, 526, 692, 240},
+    {800, Hard, 9, 639, 763, 200},
+    {800, Expert, 9, 400, 465, 170},
+    {480, 7, 5, 240, 305, 170},
+    {480, -1, 5, 240, 305, 170},
+    {480, INT32_MAX, 0, 40, 105, 170},
+    {480, INT32_MIN, 9, 400, 465, 170},
 };
 
 TEST(NewRound, PadsFuelAndStartValues) {
     for (const PadCase& c : kPads) {
-        SCOPED_TRACE(testing::Message() << "screen " << c.screenWidth << " level " << c.level << " draw "
-                                        << c.draw);
+        SCOPED_TRACE(testing::Message()
+                     << "screen " << c.screenWidth << " level " << c.level << " draw " << c.draw);
         HWND window = CreateGameWindow(c.screenWidth, 640);
         ResetGame(window, c.screenWidth, 640);
         g_state.level = c.level;

@@ -8,11 +8,11 @@
 #include <utility>
 
 struct Seams {
-    std::deque<std::pair<int, int>> samples;  // (tiltX, tiltY) for the next ReadTiltSample calls; 0 0 after
+    std::deque<std::pair<int, int>> samples; // (tiltX, tiltY) for the next ReadTiltSample calls; 0 0 after
     int samplesRead = 0;
     int landings = 0;
     int crashes = 0;
-    std::deque<DWORD> randoms;  // next Random() values; 0 after
+    std::deque<DWORD> randoms; // next Random() values; 0 after
     int randomCalls = 0;
     int scoreAtFeedback = 0;
     int roundOverAtFeedback = 0;

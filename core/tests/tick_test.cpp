@@ -90,7 +90,8 @@ const TouchdownCase kTouchdowns[] = {
     {"crash score truncates toward zero", Medium, 3, 4.5, 200, 240, 220, 320, 0, 8.5, 200, false, -112},
     {"exactly 8.0 lands", Medium, 3, 4.0, 200, 240, 220, 320, 0, 8.0, 200, true, 400},
     {"Easy judges 4.0 slower", Easy, 5, 8.0, 100, 240, 160, 320, 0, 12.0, 100, true, 150},
-    {"Easy beside the pad scores the stored speed", Easy, 5, 8.0, 100, 150, 160, 320, 0, 12.0, 100, false, -250},
+    {"Easy beside the pad scores the stored speed", Easy, 5, 8.0, 100, 150, 160, 320, 0, 12.0, 100, false,
+     -250},
     {"Easy 12.1 crashes", Easy, 5, 8.1, 100, 240, 160, 320, 0, 12.1, 100, false, -252},
     {"left foot on the pad's end", Medium, 1, 0.0, 200, 240, 220, 320, 0, 4.0, 200, true, 600},
     {"one pixel left of it", Medium, 1, 0.0, 200, 239, 220, 320, 0, 4.0, 200, false, 0},
@@ -129,9 +130,9 @@ TEST_F(Tick, TouchdownJudgementAndScore) {
 TEST_F(Tick, ThrustBands) {
     const struct {
         int tiltY, calibTiltY, thrust;
-    } cases[] = {{-29, 0, 0},         {-30, 0, 1},         {-59, 0, 1},        {-60, 0, 2},
-                 {-179, 0, 5},        {-180, 0, 6},        {-32768, 0, 6},     {100, 0, 0},
-                 {30000, -10000, 6},  {0, 90, 3},          {-200, INT32_MIN, 6}, {0, INT32_MAX, 0},
+    } cases[] = {{-29, 0, 0},         {-30, 0, 1},       {-59, 0, 1},          {-60, 0, 2},
+                 {-179, 0, 5},        {-180, 0, 6},      {-32768, 0, 6},       {100, 0, 0},
+                 {30000, -10000, 6},  {0, 90, 3},        {-200, INT32_MIN, 6}, {0, INT32_MAX, 0},
                  {-30, INT32_MIN, 1}, {32767, -32768, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "tiltY " << c.tiltY << " rest " << c.calibTiltY);
@@ -151,10 +152,10 @@ TEST_F(Tick, StepBands) {
     g_state.scaleX = 1.0f;
     const struct {
         int tiltX, calibTiltX, step;
-    } cases[] = {{60, 0, 0},       {-60, 0, 0},        {61, 0, 1},          {-61, 0, -1},
-                 {250, 0, 6},      {251, 0, 8},        {500, 0, 16},        {501, 0, 25},
-                 {-501, 0, -25},   {32767, 0, 1638},   {-32768, 0, -1638},  {0, 120, -3},
-                 {600, INT32_MAX, 30}, {0, INT32_MIN, 0}, {30000, -10000, -1276}};
+    } cases[] = {
+        {60, 0, 0},         {-60, 0, 0},  {61, 0, 1},           {-61, 0, -1},      {250, 0, 6},
+        {251, 0, 8},        {500, 0, 16}, {501, 0, 25},         {-501, 0, -25},    {32767, 0, 1638},
+        {-32768, 0, -1638}, {0, 120, -3}, {600, INT32_MAX, 30}, {0, INT32_MIN, 0}, {30000, -10000, -1276}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "tiltX " << c.tiltX << " rest " << c.calibTiltX);
         Before(Medium, 400, 10.0, 100, 2500);
@@ -166,9 +167,7 @@ TEST_F(Tick, StepBands) {
 }
 
 TEST_F(Tick, ClampsKeepTheCentreInsideTheMargins) {
-    const struct {
-        int width, low, high;
-    } cases[] = {{480, 30, 450}, {240, 15, 225}, {800, 49, 751}};
+    const struct { int width, low, high; } cases[] = {{480, 30, 450}, {240, 15, 225}, {800, 49, 751}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.width);
         Screen(c.width, 640);
@@ -192,7 +191,7 @@ TEST_F(Tick, AnEmptyTankReadsNoSampleButStillFalls) {
     EXPECT_EQ(1, g_state.thrusting);
     const int read = g_seams.samplesRead;
 
-    g_state.landerX = 5;  // not clamped while the tank is empty
+    g_state.landerX = 5; // not clamped while the tank is empty
     TickWith(32767, -180);
     EXPECT_EQ(read, g_seams.samplesRead);
     EXPECT_EQ(12.0, g_state.speed);
@@ -220,7 +219,7 @@ TEST_F(Tick, ExplosionAndTimerContract) {
 
     const int samples = g_seams.samplesRead;
     for (int tick = 1; tick <= 10; ++tick) {
-        --g_state.explosionFramesLeft;  // the paint after the previous tick
+        --g_state.explosionFramesLeft; // the paint after the previous tick
         ValidateRect(window_, nullptr);
         FlightTick(window_);
         EXPECT_TRUE(GetUpdateRect(window_, nullptr, FALSE));

@@ -25,7 +25,8 @@ extern "C" HWND CeCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR titl
         }
         style = (style & ~(WS_CAPTION | WS_THICKFRAME | WS_SYSMENU)) | WS_POPUP;
     }
-    return CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu, instance, param);
+    return CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu, instance,
+                           param);
 }
 
 namespace {

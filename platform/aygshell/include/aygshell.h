@@ -13,17 +13,17 @@
 #define AYGSHELL_API extern "C" __declspec(dllimport)
 #endif
 
-// ---- Menu bar ----------------------------------------------------------------------------------------------
+// ---- Menu bar
 // The request for SHCreateMenuBar. cbSize is sizeof(SHMENUBARINFO) of the build (36 on the 32-bit phone).
 typedef struct SHMENUBARINFO {
     DWORD cbSize;
     HWND hwndParent;
     DWORD dwFlags;
-    UINT nToolBarId;  // menu-bar definition: RCDATA and menu template of this id
+    UINT nToolBarId; // menu-bar definition: RCDATA and menu template of this id
     HINSTANCE hInstRes;
     int nBmpId;
     int cBmpImages;
-    HWND hwndMB;  // out: the menu-bar window
+    HWND hwndMB; // out: the menu-bar window
     COLORREF clrBk;
 } SHMENUBARINFO, *PSHMENUBARINFO;
 
@@ -41,16 +41,16 @@ AYGSHELL_API BOOL WINAPI SHInitExtraControls(void);
 // menu resources named in the request; fills hwndMB. Called by the main window's WM_CREATE.
 AYGSHELL_API BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info);
 
-// ---- Pictures ------------------------------------------------------------------------------------------------
+// ---- Pictures
 // SHLoadImageFile: loads a GIF (or any picture WIC decodes) into a bitmap whose pixels work with the
 // colour-to-monochrome BitBlt of transparent drawing; null on any failure. Called by LoadGraphics.
 AYGSHELL_API HBITMAP WINAPI SHLoadImageFile(LPCWSTR fileName);
 
-// ---- Idle timer ----------------------------------------------------------------------------------------------
+// ---- Idle timer
 // SHIdleTimerReset: the shell's idle-timer reset. Called by KeepAwake.
 AYGSHELL_API void WINAPI SHIdleTimerReset(void);
 
-// ---- Registry change notifications ---------------------------------------------------------------------------
+// ---- Registry change notifications
 DECLARE_HANDLE(HREGNOTIFY);
 
 typedef enum REG_COMPARISONTYPE {
@@ -78,7 +78,7 @@ typedef struct NOTIFICATIONCONDITION {
 // RegistryNotifyWindow: posts `message` to `window`, with `userData` in lParam, whenever the value changes
 // (every change when condition is null); the registration's handle goes to *notify.
 typedef HRESULT(WINAPI* RegistryNotifyWindowProc)(HKEY root, LPCWSTR subKey, LPCWSTR valueName, HWND window,
-                                                   UINT message, DWORD userData, NOTIFICATIONCONDITION* condition,
-                                                   HREGNOTIFY* notify);
+                                                  UINT message, DWORD userData,
+                                                  NOTIFICATIONCONDITION* condition, HREGNOTIFY* notify);
 // RegistryCloseNotification: ends a registration; a null handle is harmless.
 typedef HRESULT(WINAPI* RegistryCloseNotificationProc)(HREGNOTIFY notify);

@@ -23,27 +23,27 @@
 extern "C" {
 #endif
 
-// ---- Pseudo-random numbers ---------------------------------------------------------------------------------
+// ---- Pseudo-random numbers
 // Random: uniform unsigned 32-bit values. Seeded on first use from the decimal value of the environment
-// variable CRATERDIP_SEED when it is set (so that a run can be repeated), else from the clock.
-// Called by NewRound, once per round.
+// variable CRATERDIP_SEED when it is set (so that a run can be repeated), else from the clock. Called by
+// NewRound, once per round.
 DWORD Random(void);
 
-// ---- Run-time binding --------------------------------------------------------------------------------------
+// ---- Run-time binding
 // GetProcAddressW: CE looks entry points up by a wide name. Called by the sensor binding.
 FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName);
 
-// ---- Registry ------------------------------------------------------------------------------------------------
+// ---- Registry
 // CE ignores the access argument; the desktop grants nothing for 0, so that queries and writes on the key
-// then fail with ERROR_ACCESS_DENIED. These map an access of 0 to the rights the calls need.
-// Called by the settings store.
+// then fail with ERROR_ACCESS_DENIED. These map an access of 0 to the rights the calls need. Called by the
+// settings store.
 LONG CeRegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
-LONG CeRegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options, REGSAM access,
-                       LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LONG CeRegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options,
+                       REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
 #define RegOpenKeyExW CeRegOpenKeyExW
 #define RegCreateKeyExW CeRegCreateKeyExW
 
-// ---- Windows -------------------------------------------------------------------------------------------------
+// ---- Windows
 // CE places a top-level WS_VISIBLE window created with CW_USEDEFAULT over the whole work area, without a
 // caption. Called by start-up.
 HWND CeCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width,
@@ -55,7 +55,7 @@ HWND CeCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD st
 BOOL CeSetForegroundWindow(HWND window);
 #define SetForegroundWindow CeSetForegroundWindow
 
-// ---- Keeping the phone awake -----------------------------------------------------------------------------------
+// ---- Keeping the phone awake
 // Flag 4 is KEYEVENTF_SILENT on CE (a key event without a click); on the desktop it means a Unicode
 // injection. A silent event only counts as user activity, so it resets the idle timers. Called by KeepAwake.
 #define KEYEVENTF_SILENT 0x0004
@@ -65,10 +65,10 @@ void CeKeybdEvent(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraIn
 // SystemIdleTimerReset: keeps the display and the system from idling off. Called by KeepAwake.
 void SystemIdleTimerReset(void);
 
-// ---- Notification LEDs ---------------------------------------------------------------------------------------
+// ---- Notification LEDs
 // NLedSetDevice with NLED_SETTINGS_INFO_ID switches a notification LED. LED 1 is the vibrator: each switch is
-// written to the phone's event trace and rumbles an XInput pad when one is connected.
-// Called by the vibration thread.
+// written to the phone's event trace and rumbles an XInput pad when one is connected. Called by the vibration
+// thread.
 #define NLED_SETTINGS_INFO_ID 2
 typedef struct NLED_SETTINGS_INFO {
     UINT LedNum;
@@ -81,13 +81,13 @@ typedef struct NLED_SETTINGS_INFO {
 } NLED_SETTINGS_INFO;
 BOOL NLedSetDevice(UINT deviceId, void* input);
 
-// ---- Sounds ------------------------------------------------------------------------------------------------
+// ---- Sounds
 // PlaySoundW, with every request also written to the phone's event trace (a test machine has no speaker).
 // Called by the landing and crash feedback.
 BOOL CePlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags);
 #define PlaySoundW CePlaySoundW
 
-// ---- The phone's event trace ---------------------------------------------------------------------------------
+// ---- The phone's event trace
 // PhoneTrace appends one line, "<milliseconds> <text>", to the file named by CRATERDIP_TRACE, when that
 // variable is set; several processes may append at once. Called by the platform pieces above and by the
 // phone's own programs; the game itself never calls it.
@@ -97,6 +97,6 @@ void PhoneTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 }
 #endif
 
-// ---- Entry point -----------------------------------------------------------------------------------------------
+// ---- Entry point
 // CE hands WinMain a wide command line; mingw calls that entry wWinMain (linked with -municode).
 #define WinMain wWinMain

@@ -7,8 +7,8 @@
 
 // One reading. The library fills all 20 bytes; callers use the two leading signed 16-bit values only.
 typedef struct TiltSample {
-    int16_t tiltX;  // sideways tilt: positive when the phone's right edge is lowered
-    int16_t tiltY;  // forward tilt: negative when the phone's top edge is tipped away from the player
+    int16_t tiltX; // sideways tilt: positive when the phone's right edge is lowered
+    int16_t tiltY; // forward tilt: negative when the phone's top edge is tipped away from the player
     uint8_t reserved[16];
 } TiltSample;
 
