@@ -1,0 +1,108 @@
+// render_bench: how long DrawScene takes per frame with the game's own pictures, at 480x640 and 240x320.
+//
+//   render_bench [picture folder]     (default: render_assets beside the program)
+//
+// Prints the median and the 99th percentile over a few thousand frames that cycle through flying,
+// thrusting, landed-with-score and explosion frames. A frame of the game is due every 100 ms.
+#include "render.h"
+
+#include <stdio.h>
+#include <wchar.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ERASEBKGND) {
+        return 1;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void DefaultFolder(wchar_t (&folder)[kInstallDirLength]) {
+    GetModuleFileNameW(nullptr, folder, kInstallDirLength);
+    wchar_t* slash = wcsrchr(folder, L'\\');
+    if (slash != nullptr) {
+        *slash = L'\0';
+    }
+    wcsncat(folder, L"\\render_assets", kInstallDirLength - wcslen(folder) - 1);
+}
+
+// One screen size: fresh window, buffer and pictures, then timed frames.
+void Measure(const wchar_t* folder, int width, int height) {
+    HWND window = CreateWindowExW(0, L"renderBench", L"bench", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    g_state = GameState();
+    g_state.mainWindow = window;
+    g_state.scaleX = static_cast<float>(width * (1.0 / 480));
+    g_state.scaleY = static_cast<float>(height * (1.0 / 640));
+    wcsncpy(g_state.installDir, folder, kInstallDirLength - 1);
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    LoadGraphics(rect);
+    if (g_state.backgroundBitmap == nullptr || g_state.landerBitmap == nullptr) {
+        wprintf(L"warning: pictures missing in %ls; timing the fallback shapes\n", folder);
+    }
+
+    g_state.landerX = width / 2;
+    g_state.padLeft = width / 3;
+    g_state.padRight = width / 3 + width / 5;
+    g_state.fuel = 240;
+
+    const int kFrames = 4000;
+    std::vector<double> times;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    for (int i = -100; i < kFrames; ++i) {
+        // Cycle through the kinds of frame a round shows.
+        const int phase = (i + 100) % 40;
+        g_state.altitude = 300 - phase * 7;
+        g_state.speed = 12.0 + phase * 0.3;
+        g_state.thrusting = phase % 3 == 0;
+        g_state.crashed = phase >= 30;
+        g_state.roundOver = phase >= 25;
+        g_state.score = phase >= 25 && phase < 30 ? 1234 : 0;
+        if (phase == 30) {
+            g_state.explosionFramesLeft = 10;
+        }
+        InvalidateRect(window, nullptr, FALSE);
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        DrawScene(window);
+        QueryPerformanceCounter(&end);
+        if (i >= 0) {
+            times.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
+        }
+    }
+    std::sort(times.begin(), times.end());
+    wprintf(L"DrawScene %dx%d: median %.3f ms, p99 %.3f ms, max %.3f ms over %d frames\n", width, height,
+            times[times.size() / 2], times[times.size() * 99 / 100], times.back(), kFrames);
+
+    ReleaseSprites();
+    HGDIOBJ buffer = GetCurrentObject(g_state.backBuffer, OBJ_BITMAP);
+    DeleteDC(g_state.backBuffer);
+    DeleteObject(buffer);
+    DestroyWindow(window);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = BenchWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"renderBench";
+    RegisterClassW(&wc);
+
+    wchar_t folder[kInstallDirLength] = {};
+    if (argc > 1) {
+        wcsncpy(folder, argv[1], kInstallDirLength - 1);
+    } else {
+        DefaultFolder(folder);
+    }
+    Measure(folder, 480, 640);
+    Measure(folder, 240, 320);
+    return 0;
+}
