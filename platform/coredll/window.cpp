@@ -15,6 +15,14 @@ extern "C" HWND CeCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR titl
         if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) {
             SetRect(&workArea, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
         }
+        // Wine keeps the work area per process, so the phone shell's setting does not reach this one: leave
+        // out the strip of the phone's taskbar window here.
+        HWND taskbar = FindWindowW(L"craterDipTaskbar", nullptr);
+        RECT bar;
+        if (taskbar && IsWindowVisible(taskbar) && GetWindowRect(taskbar, &bar) && bar.top <= workArea.top &&
+            bar.bottom > workArea.top) {
+            workArea.top = bar.bottom;
+        }
         x = workArea.left;
         y = workArea.top;
         if (width == static_cast<int>(CW_USEDEFAULT)) {
