@@ -1,0 +1,335 @@
+// Transparent drawing, strip frames, picture loading and release, with pictures that came through the
+// picture loader from real GIF files.
+#include "harness.h"
+
+#include "data/test_pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const COLORREF kKeyRedKey = RGB(255, 0, 0);
+
+// A background in which every pixel differs, so "unchanged" is seen pixel by pixel.
+COLORREF Background(int x, int y) {
+    return RGB(x * 7 + 3, y * 11 + 5, 77);
+}
+
+void PaintBackground(Canvas& canvas) {
+    for (int y = 0; y < canvas.height; ++y) {
+        for (int x = 0; x < canvas.width; ++x) {
+            SetPixel(canvas.dc, x, y, Background(x, y));
+        }
+    }
+}
+
+// Compares the whole canvas with the picture `sprite` (w x h, COLORREF rows) drawn at (x0, y0), where
+// sprite pixels equal to `key` leave the background.
+void ExpectDrawn(const Canvas& canvas, const COLORREF* sprite, int stride, int w, int h, int x0, int y0,
+                 COLORREF key) {
+    int wrong = 0;
+    for (int y = 0; y < canvas.height; ++y) {
+        for (int x = 0; x < canvas.width; ++x) {
+            COLORREF expected = Background(x, y);
+            if (x >= x0 && x < x0 + w && y >= y0 && y < y0 + h) {
+                const COLORREF s = sprite[(y - y0) * stride + (x - x0)];
+                if (s != key) {
+                    expected = s;
+                }
+            }
+            if (canvas.At(x, y) != expected && ++wrong <= 5) {
+                ADD_FAILURE() << "pixel " << x << "," << y << ": expected " << std::hex << expected << " got "
+                              << canvas.At(x, y);
+            }
+        }
+    }
+    EXPECT_EQ(0, wrong) << "drawn at " << x0 << "," << y0;
+}
+
+TEST(DrawTransparent, KeyIsExactAndTransparentWhereverItStandsAndClipsAtEveryEdge) {
+    HBITMAP sprite = SHLoadImageFile(TestDataFile(L"key_red.gif").c_str());
+    ASSERT_NE(nullptr, sprite);
+    // On a 30 x 20 target: inside, across each edge, a corner pixel only, and wholly outside.
+    const POINT positions[] = {{0, 0},   {7, 5},    {-5, -3}, {20, 14}, {-15, 2}, {3, -9},
+                               {29, 19}, {-15, -9}, {30, 0},  {0, 20},  {-16, 0}, {0, -10}};
+    for (const POINT& p : positions) {
+        Canvas canvas(30, 20, 0);
+        PaintBackground(canvas);
+        SetBkColor(canvas.dc, RGB(1, 2, 3));
+        SetTextColor(canvas.dc, RGB(4, 5, 6));
+        DrawTransparent(canvas.dc, sprite, p.x, p.y);
+        ExpectDrawn(canvas, kKeyRed, kKeyRedWidth, kKeyRedWidth, kKeyRedHeight, p.x, p.y, kKeyRedKey);
+        EXPECT_EQ(RGB(1, 2, 3), GetBkColor(canvas.dc)) << "the target's colours are given back";
+        EXPECT_EQ(RGB(4, 5, 6), GetTextColor(canvas.dc));
+    }
+    DeleteObject(sprite);
+}
+
+TEST(DrawTransparent, NullTargetOrBitmapDoesNothing) {
+    HBITMAP sprite = SHLoadImageFile(TestDataFile(L"key_red.gif").c_str());
+    Canvas canvas(30, 20, 0);
+    PaintBackground(canvas);
+    DrawTransparent(nullptr, sprite, 0, 0);
+    DrawTransparent(canvas.dc, nullptr, 0, 0);
+    DrawTransparent(nullptr, nullptr, 0, 0);
+    ExpectDrawn(canvas, kKeyRed, kKeyRedWidth, 0, 0, 0, 0, kKeyRedKey);
+    DeleteObject(sprite);
+}
+
+TEST(DrawStripFrame, FramesAreEquallyWideAndEachKeyedByItsOwnCorner) {
+    HBITMAP strip = SHLoadImageFile(TestDataFile(L"strip95.gif").c_str());
+    ASSERT_NE(nullptr, strip);
+    const struct {
+        int frameIndex, frameCount, firstColumn, frameWidth;
+    } cases[] = {
+        {0, 10, 0, 9},  {3, 10, 27, 9}, {9, 10, 81, 9}, // columns 90 to 94 are never shown
+        {2, 5, 38, 19}, {0, 1, 0, 95},
+    };
+    for (const auto& c : cases) {
+        for (const POINT& at : {POINT{2, 1}, POINT{-3, -2}}) {
+            SCOPED_TRACE(testing::Message() << "frame " << c.frameIndex << " of " << c.frameCount);
+            Canvas canvas(30, 10, 0);
+            PaintBackground(canvas);
+            DrawStripFrame(canvas.dc, strip, at.x, at.y, c.frameIndex, c.frameCount);
+            ExpectDrawn(canvas, kStrip + c.firstColumn, kStripWidth, c.frameWidth, kStripHeight, at.x, at.y,
+                        kStrip[c.firstColumn]);
+        }
+    }
+    DeleteObject(strip);
+}
+
+TEST(DrawStripFrame, StripNarrowerThanItsFrameCountOrNullDrawsNothing) {
+    HBITMAP narrow = SHLoadImageFile(TestDataFile(L"strip9.gif").c_str());
+    ASSERT_NE(nullptr, narrow);
+    Canvas canvas(30, 10, 0);
+    PaintBackground(canvas);
+    for (int frame = 0; frame < 10; ++frame) {
+        DrawStripFrame(canvas.dc, narrow, 0, 0, frame, 10);
+        DrawStripFrame(canvas.dc, nullptr, 0, 0, frame, 10);
+    }
+    ExpectDrawn(canvas, kStrip, kStripWidth, 0, 0, 0, 0, 0);
+    DeleteObject(narrow);
+}
+
+// ---- FormAssetName ---------------------------------------------------------------------------------------
+
+TEST(FormAssetName, FolderBackslashNameOrNothingWhenItDoesNotFit) {
+    const struct {
+        size_t folderLength;
+        const wchar_t* format;
+        bool fits;
+    } cases[] = {
+        {0, L"%ls\\back.gif", true},                  // the root of the current drive
+        {236, L"%ls\\mlander_fire_small.gif", true},  // 259 units and the terminating zero
+        {237, L"%ls\\mlander_fire_small.gif", false}, // one too many
+        {237, L"%ls\\mlander_small.gif", true},
+        {250, L"%ls\\back.gif", true},
+        {251, L"%ls\\back.gif", false},
+        {259, L"%ls\\explosion.gif", false},
+    };
+    for (const auto& c : cases) {
+        const std::wstring folder(c.folderLength, L'f');
+        g_state = GameState();
+        folder.copy(g_state.installDir, c.folderLength);
+        struct {
+            wchar_t name[kAssetNameLength];
+            wchar_t guard[16];
+        } out;
+        wmemset(out.name, L'x', kAssetNameLength);
+        wmemset(out.guard, L'g', 16);
+        const bool fits = FormAssetName(out.name, c.format);
+        EXPECT_EQ(c.fits, fits) << c.folderLength << " "
+                                << std::string(c.format, c.format + wcslen(c.format));
+        std::wstring expected;
+        if (c.fits) {
+            expected = folder + (c.format + 3);
+        }
+        EXPECT_TRUE(expected == out.name) << c.folderLength;
+        EXPECT_EQ(std::wstring(16, L'g'), std::wstring(out.guard, 16)) << "written past the name";
+    }
+}
+
+// ---- LoadGraphics --------------------------------------------------------------------------------------
+
+// The test pictures under the game's file names; `small` and `large` pick the lander sets.
+std::vector<std::pair<std::wstring, std::wstring>> GameFiles(bool large, bool small) {
+    std::vector<std::pair<std::wstring, std::wstring>> files = {
+        {TestDataFile(L"quadrants.gif"), L"back.gif"}, {TestDataFile(L"boom.gif"), L"explosion.gif"}};
+    if (large) {
+        files.push_back({TestDataFile(L"lander.gif"), L"mlander.gif"});
+        files.push_back({TestDataFile(L"lander_fire.gif"), L"mlander_fire.gif"});
+    }
+    if (small) {
+        files.push_back({TestDataFile(L"lander_small.gif"), L"mlander_small.gif"});
+        files.push_back({TestDataFile(L"lander_fire_small.gif"), L"mlander_fire_small.gif"});
+    }
+    return files;
+}
+
+// LoadGraphics for a window of the screen's size at (0, 0), from `folder`.
+void LoadFor(HWND window, int width, int height, const std::wstring& folder) {
+    ResetState(window, width, height);
+    folder.copy(g_state.installDir, kInstallDirLength - 1);
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    LoadGraphics(rect);
+}
+
+int WidthOf(HBITMAP bitmap) {
+    return bitmap == nullptr ? 0 : BitmapSize(bitmap).cx;
+}
+
+TEST(LoadGraphics, SpriteSizeFollowsTheScreenAndTheOtherSizeIsNeverTried) {
+    const std::wstring both = MakeFolder(L"both", GameFiles(true, true));
+    const std::wstring onlySmall = MakeFolder(L"onlySmall", GameFiles(false, true));
+    const std::wstring onlyLarge = MakeFolder(L"onlyLarge", GameFiles(true, false));
+    const struct {
+        int width, height;
+        bool small;
+    } screens[] = {
+        {480, 640, false}, {240, 320, true},
+        {384, 512, false}, // both scales 0.8 in single precision: a little above the double 0.8
+        {383, 640, true},  // scaleX alone below 0.8
+        {480, 511, true},  // scaleY alone below 0.8
+        {800, 480, true},
+    };
+    for (const auto& s : screens) {
+        SCOPED_TRACE(testing::Message() << s.width << "x" << s.height);
+        HWND window = CreateSceneWindow(0, 0, s.width, s.height);
+        LoadFor(window, s.width, s.height, both);
+        EXPECT_EQ(s.small ? 25 : 50, WidthOf(g_state.landerBitmap));
+        EXPECT_EQ(s.small ? kLanderFireSmallHeight : kLanderFireHeight, BitmapSize(g_state.flameBitmap).cy);
+        EXPECT_EQ(48, WidthOf(g_state.backgroundBitmap));
+        EXPECT_EQ(100, WidthOf(g_state.explosionBitmap));
+        ReleaseAll();
+
+        // Without the files of the chosen size both lander pictures stay null.
+        LoadFor(window, s.width, s.height, s.small ? onlyLarge : onlySmall);
+        EXPECT_EQ(nullptr, g_state.landerBitmap);
+        EXPECT_EQ(nullptr, g_state.flameBitmap);
+        EXPECT_NE(nullptr, g_state.backgroundBitmap);
+        EXPECT_NE(nullptr, g_state.explosionBitmap);
+        ReleaseAll();
+        DestroyWindow(window);
+    }
+}
+
+TEST(LoadGraphics, BufferReachesTheWindowsRightAndBottomEdges) {
+    const struct {
+        RECT window;
+        int bufferWidth, bufferHeight;
+    } cases[] = {{{0, 0, 480, 588}, 480, 588}, {{10, 20, 110, 70}, 110, 70}, {{0, 26, 240, 294}, 240, 294}};
+    for (const auto& c : cases) {
+        HWND window = CreateSceneWindow(c.window.left, c.window.top, c.window.right - c.window.left,
+                                        c.window.bottom - c.window.top);
+        LoadFor(window, 480, 640, L"C:\\no such folder");
+        ASSERT_NE(nullptr, g_state.backBuffer);
+        const SIZE size = BitmapSize(static_cast<HBITMAP>(GetCurrentObject(g_state.backBuffer, OBJ_BITMAP)));
+        EXPECT_EQ(c.bufferWidth, size.cx);
+        EXPECT_EQ(c.bufferHeight, size.cy);
+        // A folder that does not exist: every picture null, the buffer made all the same.
+        EXPECT_EQ(nullptr, g_state.backgroundBitmap);
+        EXPECT_EQ(nullptr, g_state.landerBitmap);
+        EXPECT_EQ(nullptr, g_state.flameBitmap);
+        EXPECT_EQ(nullptr, g_state.explosionBitmap);
+        ReleaseAll();
+        DestroyWindow(window);
+    }
+}
+
+TEST(LoadGraphics, EmptyFolderMeansTheRootOfTheCurrentDrive) {
+    // The current drive is the one of the temporary folder (inside the test's own Wine prefix).
+    const std::wstring folder = MakeFolder(L"cwd");
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    const std::wstring root = folder.substr(0, 3); // "C:\"
+    CopyFileW(TestDataFile(L"quadrants.gif").c_str(), (root + L"back.gif").c_str(), FALSE);
+    CopyFileW(TestDataFile(L"lander.gif").c_str(), (root + L"mlander.gif").c_str(), FALSE);
+
+    HWND window = CreateSceneWindow(0, 0, 480, 640);
+    LoadFor(window, 480, 640, L"");
+    EXPECT_EQ(48, WidthOf(g_state.backgroundBitmap));
+    EXPECT_EQ(50, WidthOf(g_state.landerBitmap));
+    EXPECT_EQ(nullptr, g_state.flameBitmap);
+    ReleaseAll();
+    DestroyWindow(window);
+
+    DeleteFileW((root + L"back.gif").c_str());
+    DeleteFileW((root + L"mlander.gif").c_str());
+    SetCurrentDirectoryW(previous);
+}
+
+TEST(LoadGraphics, NameThatDoesNotFitIsAMissingPicture) {
+    // A folder of 237 units: every name fits but "\mlander_fire_small.gif". A file named like the cut name
+    // must not be taken for it.
+    const std::wstring base = MakeFolder(L"long");
+    const std::wstring folder = base + L"\\" + std::wstring(237 - base.size() - 1, L'd');
+    ASSERT_EQ(237u, folder.size());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const auto& file : GameFiles(false, true)) {
+        CopyFileW(file.first.c_str(), (folder + L"\\" + file.second).c_str(), FALSE);
+    }
+    CopyFileW(TestDataFile(L"lander_fire_small.gif").c_str(), (folder + L"\\mlander_fire_small.gi").c_str(),
+              FALSE);
+
+    HWND window = CreateSceneWindow(0, 0, 240, 320);
+    LoadFor(window, 240, 320, folder);
+    EXPECT_EQ(25, WidthOf(g_state.landerBitmap)) << "a name of 259 units still fits";
+    EXPECT_EQ(nullptr, g_state.flameBitmap);
+    EXPECT_NE(nullptr, g_state.backgroundBitmap);
+    EXPECT_NE(nullptr, g_state.explosionBitmap);
+    ReleaseAll();
+    DestroyWindow(window);
+}
+
+TEST(LoadGraphics, UnreadablePicturesStayNullAndTheFallbacksAreDrawn) {
+    const std::wstring folder = MakeFolder(L"broken", {{TestDataFile(L"boom.gif"), L"explosion.gif"}});
+    WriteFile(folder + L"\\back.gif", "", 0);
+    WriteFile(folder + L"\\mlander.gif", "GIF89a\x32\x00", 8);
+    WriteFile(folder + L"\\mlander_fire.gif", "not a picture", 13);
+
+    HWND window = CreateSceneWindow(0, 0, 480, 640);
+    LoadFor(window, 480, 640, folder);
+    EXPECT_EQ(nullptr, g_state.backgroundBitmap);
+    EXPECT_EQ(nullptr, g_state.landerBitmap);
+    EXPECT_EQ(nullptr, g_state.flameBitmap);
+    EXPECT_NE(nullptr, g_state.explosionBitmap);
+
+    g_state.landerX = 240;
+    g_state.altitude = 100;
+    DrawScene(window);
+    HDC buffer = g_state.backBuffer;
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(buffer, 0, 0)) << "white background";
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(buffer, 479, 639));
+    // The disc (230, 390)-(250, 410): black outline, white inside.
+    EXPECT_EQ(RGB(0, 0, 0), GetPixel(buffer, 240, 390));
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(buffer, 240, 400));
+    ReleaseAll();
+    DestroyWindow(window);
+}
+
+TEST(ReleaseSprites, DeletesEachPictureAndLeavesTheFields) {
+    HBITMAP pictures[4];
+    for (int missing = -1; missing < 4; ++missing) {
+        g_state = GameState();
+        HBITMAP* fields[] = {&g_state.backgroundBitmap, &g_state.landerBitmap, &g_state.flameBitmap,
+                             &g_state.explosionBitmap};
+        for (int i = 0; i < 4; ++i) {
+            *fields[i] = i == missing ? nullptr : SHLoadImageFile(TestDataFile(L"strip9.gif").c_str());
+            pictures[i] = *fields[i];
+        }
+        ReleaseSprites();
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(pictures[i], *fields[i]) << "fields are not cleared";
+            if (pictures[i] != nullptr) {
+                EXPECT_EQ(0u, GetObjectType(pictures[i])) << "picture " << i << " still alive";
+            }
+        }
+    }
+    g_state = GameState();
+}
+
+} // namespace
