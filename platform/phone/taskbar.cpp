@@ -1,0 +1,213 @@
+// The phone's taskbar: a dark strip across the top of the screen with the program's title, a tilt level and
+// the time, and the work area below it.
+#include "phone.h"
+#include "tilt_shared.h"
+
+#include <math.h>
+#include <wchar.h>
+
+namespace {
+
+const UINT_PTR kRefreshTimer = 1;
+const UINT kRefreshMs = 100; // the game's own tick: the level shows every sample the game reads
+
+const COLORREF kBarColour = RGB(24, 26, 32);
+const COLORREF kTextColour = RGB(230, 230, 230);
+const COLORREF kLevelRing = RGB(140, 150, 160);
+const COLORREF kBubbleIdle = RGB(120, 220, 120);
+const COLORREF kBubbleThrust = RGB(255, 150, 40);
+
+// A reading this far past rest puts the bubble on the ring: sideways the top band of steps begins past 500,
+// and the engine gives full thrust from 180 below rest.
+const double kFullTiltX = 600.0;
+const double kFullTiltY = 200.0;
+const int kThrustFrom = -30; // the first thrust band, relative to a rest of 0
+
+struct Taskbar {
+    HANDLE mapping = nullptr;
+    TiltShared* tilt = nullptr;
+    LONG shownSequence = -1;
+    wchar_t shownClock[16] = L"";
+    int16_t tiltX = 0;
+    int16_t tiltY = 0;
+};
+Taskbar g_taskbar;
+
+// The shared record is created by whichever process comes first; the shell is usually first.
+void AttachTilt() {
+    if (!g_taskbar.tilt) {
+        g_taskbar.tilt = OpenTiltShared(&g_taskbar.mapping);
+    }
+}
+
+void DrawLevel(HDC dc, const RECT& bar) {
+    const int height = bar.bottom - bar.top;
+    const int radius = height / 2 - height / 8;
+    const int cx = (bar.right - bar.left) / 2 + height; // right of the middle, clear of the title
+    const int cy = height / 2;
+
+    HPEN ring = CreatePen(PS_SOLID, 1, kLevelRing);
+    HGDIOBJ oldPen = SelectObject(dc, ring);
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Ellipse(dc, cx - radius, cy - radius, cx + radius + 1, cy + radius + 1);
+    MoveToEx(dc, cx - radius, cy, nullptr);
+    LineTo(dc, cx + radius + 1, cy);
+    MoveToEx(dc, cx, cy - radius, nullptr);
+    LineTo(dc, cx, cy + radius + 1);
+
+    const int bubble = radius / 3 > 2 ? radius / 3 : 2;
+    POINT offset = LevelBubbleOffset(g_taskbar.tiltX, g_taskbar.tiltY, radius - bubble);
+    HBRUSH fill = CreateSolidBrush(g_taskbar.tiltY <= kThrustFrom ? kBubbleThrust : kBubbleIdle);
+    SelectObject(dc, fill);
+    SelectObject(dc, GetStockObject(NULL_PEN));
+    const int bx = cx + offset.x;
+    const int by = cy + offset.y;
+    Ellipse(dc, bx - bubble, by - bubble, bx + bubble + 1, by + bubble + 1);
+
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(fill);
+    DeleteObject(ring);
+}
+
+void Paint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC screen = BeginPaint(window, &paint);
+    RECT bar;
+    GetClientRect(window, &bar);
+
+    // Composed off-screen so that the 10-per-second refresh of the level never flickers.
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, bar.right, bar.bottom);
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+
+    HBRUSH background = CreateSolidBrush(kBarColour);
+    FillRect(dc, &bar, background);
+    DeleteObject(background);
+
+    const int height = bar.bottom - bar.top;
+    HFONT font = CreateFontW(-(height * 9 / 16), 0, 0, 0, FW_SEMIBOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kTextColour);
+    RECT text = bar;
+    text.left += height / 4;
+    text.right -= height / 4;
+    DrawTextW(dc, L"craterDip", -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, g_taskbar.shownClock, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    DeleteObject(font);
+
+    DrawLevel(dc, bar);
+
+    BitBlt(screen, 0, 0, bar.right, bar.bottom, dc, 0, 0, SRCCOPY);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    EndPaint(window, &paint);
+}
+
+// Repaints only when the clock or the tilt changed.
+void Refresh(HWND window) {
+    AttachTilt();
+    int16_t x, y;
+    LONG sequence;
+    bool changed = false;
+    if (g_taskbar.tilt && ReadTiltShared(g_taskbar.tilt, &x, &y, &sequence) &&
+        sequence != g_taskbar.shownSequence) {
+        g_taskbar.shownSequence = sequence;
+        changed = x != g_taskbar.tiltX || y != g_taskbar.tiltY;
+        g_taskbar.tiltX = x;
+        g_taskbar.tiltY = y;
+    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t clock[16];
+    FormatClock(now, clock, 16);
+    if (wcscmp(clock, g_taskbar.shownClock) != 0) {
+        wcscpy(g_taskbar.shownClock, clock);
+        changed = true;
+    }
+    if (changed) {
+        InvalidateRect(window, nullptr, FALSE);
+    }
+}
+
+LRESULT CALLBACK TaskbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        Refresh(window);
+        SetTimer(window, kRefreshTimer, kRefreshMs, nullptr);
+        return 0;
+    case WM_TIMER:
+        Refresh(window);
+        return 0;
+    case WM_PAINT:
+        Paint(window);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_MOUSEACTIVATE:
+        // A click on the taskbar must not take the keyboard away from the game.
+        return MA_NOACTIVATE;
+    case WM_DESTROY:
+        CloseTiltShared(g_taskbar.tilt, g_taskbar.mapping);
+        g_taskbar.tilt = nullptr;
+        g_taskbar.mapping = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+int TaskbarHeight(int screenWidth, int screenHeight) {
+    const int shorter = screenWidth < screenHeight ? screenWidth : screenHeight;
+    return shorter < 480 ? 26 : 52;
+}
+
+POINT LevelBubbleOffset(int tiltX, int tiltY, int radius) {
+    double x = tiltX / kFullTiltX;
+    double y = tiltY / kFullTiltY;
+    const double length = sqrt(x * x + y * y);
+    if (length > 1.0) {
+        x /= length;
+        y /= length;
+    }
+    // Engine thrust is tiltY below rest, so a negative tiltY lifts the bubble.
+    POINT offset = {static_cast<LONG>(lround(x * radius)), static_cast<LONG>(lround(y * radius))};
+    return offset;
+}
+
+void FormatClock(const SYSTEMTIME& time, wchar_t* text, size_t size) {
+    swprintf(text, size, L"%u:%02u", static_cast<unsigned>(time.wHour), static_cast<unsigned>(time.wMinute));
+}
+
+HWND CreateTaskbar(HINSTANCE instance) {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = TaskbarProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = PHONE_TASKBAR_CLASS;
+    if (!RegisterClassW(&windowClass)) {
+        return nullptr;
+    }
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const int barHeight = TaskbarHeight(width, height);
+    HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, PHONE_TASKBAR_CLASS,
+                                  L"craterDip", WS_POPUP | WS_VISIBLE, 0, 0, width, barHeight, nullptr,
+                                  nullptr, instance, nullptr);
+    if (!window) {
+        return nullptr;
+    }
+    UpdateWindow(window);
+    // Programs of this process see the work area directly; the game, in a process of its own, finds the
+    // taskbar window (Wine keeps the work area per process).
+    RECT workArea = {0, barHeight, width, height};
+    SystemParametersInfoW(SPI_SETWORKAREA, 0, &workArea, 0);
+    return window;
+}
