@@ -55,6 +55,11 @@ HWND CeCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD st
 BOOL CeSetForegroundWindow(HWND window);
 #define SetForegroundWindow CeSetForegroundWindow
 
+// CE's MB_TOPMOST puts a message box above every other window; Wine ignores the flag. Called by the sensor
+// binding's failure messages.
+int CeMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT flags);
+#define MessageBoxW CeMessageBoxW
+
 // ---- Keeping the phone awake
 // Flag 4 is KEYEVENTF_SILENT on CE (a key event without a click); on the desktop it means a Unicode
 // injection. A silent event only counts as user activity, so it resets the idle timers. Called by KeepAwake.
