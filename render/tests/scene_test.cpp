@@ -282,6 +282,7 @@ TEST(DrawScene, ExplosionShowsTenFramesThenNothingWhileTheCounterFalls) {
             for (COLORREF frame : kBoomColours) {
                 EXPECT_NE(frame, scene.At(left + 1, s.explosionTop + 1));
             }
+            EXPECT_NE(kBoomSpareColour, scene.At(left + 1, s.explosionTop + 1)) << "a frame beyond the tenth";
             EXPECT_NE(kLanderSmallColour, scene.At(left + 1, s.explosionTop + 1));
         }
     }

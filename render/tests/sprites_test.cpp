@@ -202,7 +202,7 @@ TEST(LoadGraphics, SpriteSizeFollowsTheScreenAndTheOtherSizeIsNeverTried) {
         EXPECT_EQ(s.small ? 25 : 50, WidthOf(g_state.landerBitmap));
         EXPECT_EQ(s.small ? kLanderFireSmallHeight : kLanderFireHeight, BitmapSize(g_state.flameBitmap).cy);
         EXPECT_EQ(48, WidthOf(g_state.backgroundBitmap));
-        EXPECT_EQ(100, WidthOf(g_state.explosionBitmap));
+        EXPECT_EQ(kBoomWidth, WidthOf(g_state.explosionBitmap));
         ReleaseAll();
 
         // Without the files of the chosen size both lander pictures stay null.

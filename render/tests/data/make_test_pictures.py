@@ -87,17 +87,19 @@ def main():
     header += block("lander_small.gif", 25, 25, (0, 160, 160))
     header += block("lander_fire_small.gif", 25, 38, (200, 100, 0))
 
-    # Explosion: 10 frames of 10 x 20, frame f in its own colour, keyed by magenta.
+    # Explosion: 10 frames of 10 x 20, frame f in its own colour, keyed by magenta, and 5 spare columns
+    # (their own key at the top, then a colour of their own) that a frame index of 10 would show.
     ew, eh = 10, 20
-    frame_colours = [(20 + 20 * f, 10, 200 - 10 * f) for f in range(10)]
+    frame_colours = [(20 + 20 * f, 10, 200 - 10 * f) for f in range(10)] + [(210, 210, 30)]
     pixels = []
     for y in range(eh):
-        for x in range(ew * 10):
+        for x in range(ew * 10 + 5):
             f, col = divmod(x, ew)
             pixels.append(MAGENTA if (col, y) == (0, 0) else frame_colours[f])
-    save("boom.gif", pixels, ew * 10, eh)
-    header += ["const int kBoomFrameWidth = %d, kBoomHeight = %d;" % (ew, eh),
-               "const COLORREF kBoomColours[] = {%s};" % ", ".join(rgb(c) for c in frame_colours)]
+    save("boom.gif", pixels, ew * 10 + 5, eh)
+    header += ["const int kBoomWidth = %d, kBoomFrameWidth = %d, kBoomHeight = %d;" % (ew * 10 + 5, ew, eh),
+               "const COLORREF kBoomSpareColour = %s;" % rgb(frame_colours[10]),
+               "const COLORREF kBoomColours[] = {%s};" % ", ".join(rgb(c) for c in frame_colours[:10])]
 
     # Background: four dark quadrants, no white or red anywhere, so text shows as exact white and red.
     quads = [(60, 20, 20), (20, 60, 20), (20, 20, 60), (60, 60, 20)]

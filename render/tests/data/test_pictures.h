@@ -18,6 +18,7 @@ const int kLanderSmallWidth = 25, kLanderSmallHeight = 25;
 const COLORREF kLanderSmallColour = 0xA0A000;
 const int kLanderFireSmallWidth = 25, kLanderFireSmallHeight = 38;
 const COLORREF kLanderFireSmallColour = 0x0064C8;
-const int kBoomFrameWidth = 10, kBoomHeight = 20;
+const int kBoomWidth = 105, kBoomFrameWidth = 10, kBoomHeight = 20;
+const COLORREF kBoomSpareColour = 0x1ED2D2;
 const COLORREF kBoomColours[] = {0xC80A14, 0xBE0A28, 0xB40A3C, 0xAA0A50, 0xA00A64, 0x960A78, 0x8C0A8C, 0x820AA0, 0x780AB4, 0x6E0AC8};
 const COLORREF kQuadrantColours[] = {0x14143C, 0x143C14, 0x3C1414, 0x143C3C};  // top-left, top-right, bottom-left, bottom-right
