@@ -172,20 +172,20 @@ def explosion_strip():
         t = (f + 1) / 10.0
         img = Image.new("RGBA", (frame * SS, frame * SS), (0, 0, 0, 0))
         d = ImageDraw.Draw(img)
-        cx, cy = 25 * SS, 26 * SS
-        r = (5 + 13 * math.sqrt(t)) * SS
-        heat = max(0.0, 1.0 - t * 1.1)
+        cx, cy = 25 * SS, 25 * SS
+        r = (6 + 14 * math.sqrt(t)) * SS
+        heat = max(0.0, 1.0 - t * 1.15)
         # Smoke grows and lingers; the fireball burns out inside it.
-        smoke = int(70 + 40 * t)
+        smoke = int(95 - 30 * t)
         for k in range(7):
             a = k * 2 * math.pi / 7 + f * 0.3
             ox, oy = math.cos(a) * r * 0.45, math.sin(a) * r * 0.35 - t * 3 * SS
             rr = r * (0.55 + 0.1 * (k % 3))
-            d.ellipse([cx + ox - rr, cy + oy - rr, cx + ox + rr, cy + oy + rr], fill=(smoke, smoke - 8, smoke - 14, 255))
+            d.ellipse([cx + ox - rr, cy + oy - rr, cx + ox + rr, cy + oy + rr], fill=(smoke + 20, smoke, smoke - 16, 255))
         if heat > 0:
             for frac, col in ((0.85, (230, 80, 20)), (0.62, (255, 160, 30)), (0.38, (255, 235, 120)),
                               (0.18, (255, 255, 235))):
-                rr = r * frac * (0.4 + 0.6 * heat)
+                rr = r * frac * (0.55 + 0.45 * heat)
                 d.ellipse([cx - rr, cy - rr * 0.9, cx + rr, cy + rr * 0.9], fill=col + (255,))
         else:
             rr = r * 0.35
@@ -193,6 +193,8 @@ def explosion_strip():
         # Pieces of the lander flying out.
         for a, speed, size in debris:
             dist = (4 + 22 * t * speed) * SS
+            if dist < r * 0.6 * heat:
+                continue  # still inside the fireball
             px, py = cx + math.cos(a) * dist, cy + math.sin(a) * dist * 0.8 + (t * t * 6) * SS
             sz = size * SS
             colour = (232, 190, 70, 255) if int(a * 10) % 2 else (200, 200, 210, 255)
