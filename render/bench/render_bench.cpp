@@ -53,6 +53,8 @@ void Measure(const wchar_t* folder, int width, int height) {
 
     const int kFrames = 4000;
     std::vector<double> times;
+    std::vector<double> byKind[4]; // flying, thrusting, landed, explosion
+    const wchar_t* kKinds[4] = {L"flying", L"thrusting", L"landed", L"explosion"};
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     for (int i = -100; i < kFrames; ++i) {
@@ -73,12 +75,20 @@ void Measure(const wchar_t* folder, int width, int height) {
         DrawScene(window);
         QueryPerformanceCounter(&end);
         if (i >= 0) {
-            times.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
+            const double ms =
+                static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
+            times.push_back(ms);
+            byKind[g_state.crashed ? 3 : g_state.roundOver ? 2 : g_state.thrusting ? 1 : 0].push_back(ms);
         }
     }
     std::sort(times.begin(), times.end());
     wprintf(L"DrawScene %dx%d: median %.3f ms, p99 %.3f ms, max %.3f ms over %d frames\n", width, height,
             times[times.size() / 2], times[times.size() * 99 / 100], times.back(), kFrames);
+    for (int k = 0; k < 4; ++k) {
+        std::sort(byKind[k].begin(), byKind[k].end());
+        wprintf(L"    %-10ls median %.3f ms, p99 %.3f ms\n", kKinds[k], byKind[k][byKind[k].size() / 2],
+                byKind[k][byKind[k].size() * 99 / 100]);
+    }
 
     ReleaseSprites();
     HGDIOBJ buffer = GetCurrentObject(g_state.backBuffer, OBJ_BITMAP);
