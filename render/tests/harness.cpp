@@ -167,11 +167,11 @@ bool SaveRendering(const wchar_t* name, int width, int height) {
     HBITMAP buffer = static_cast<HBITMAP>(GetCurrentObject(g_state.backBuffer, OBJ_BITMAP));
     std::vector<DWORD> raw;
     BitmapPixels(buffer, &raw);
-    const SIZE size = BitmapSize(buffer);
+    const LONG stride = BitmapSize(buffer).cx;
     std::vector<DWORD> client;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            client.push_back(raw[static_cast<size_t>(y) * size.cx + x] | 0xFF000000);
+            client.push_back(raw[static_cast<size_t>(y) * stride + x] | 0xFF000000); // opaque
         }
     }
     const std::wstring folder = ProgramFolder() + L"\\render_renderings";
@@ -183,28 +183,25 @@ bool SaveRendering(const wchar_t* name, int width, int height) {
     IWICStream* stream = nullptr;
     IWICBitmapEncoder* encoder = nullptr;
     IWICBitmapFrameEncode* frame = nullptr;
-    bool ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-              SUCCEEDED(factory->CreateStream(&stream)) &&
-              SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
-              SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
-              SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-              SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
-              SUCCEEDED(frame->SetSize(width, height));
     WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-    ok = ok && SUCCEEDED(frame->SetPixelFormat(&format)) &&
-         IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) &&
-         SUCCEEDED(frame->WritePixels(height, width * 4, width * height * 4,
-                                      reinterpret_cast<BYTE*>(client.data()))) &&
-         SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
-    if (frame)
-        frame->Release();
-    if (encoder)
-        encoder->Release();
-    if (stream)
-        stream->Release();
-    if (factory)
-        factory->Release();
+    const bool ok = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                               IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
+                    SUCCEEDED(factory->CreateStream(&stream)) &&
+                    SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
+                    SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+                    SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+                    SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
+                    SUCCEEDED(frame->Initialize(nullptr)) && SUCCEEDED(frame->SetSize(width, height)) &&
+                    SUCCEEDED(frame->SetPixelFormat(&format)) &&
+                    IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) &&
+                    SUCCEEDED(frame->WritePixels(height, width * 4, width * height * 4,
+                                                 reinterpret_cast<BYTE*>(client.data()))) &&
+                    SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+    for (IUnknown* object : std::initializer_list<IUnknown*>{frame, encoder, stream, factory}) {
+        if (object != nullptr) {
+            object->Release();
+        }
+    }
     CoUninitialize();
     return ok;
 }

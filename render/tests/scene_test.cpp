@@ -330,37 +330,31 @@ TEST(Drawing, LeavesNoGdiObjectBehind) {
     DeleteObject(sprite);
 }
 
+// Writes PNGs of typical frames, with the game's pictures and without any, into the build tree.
 TEST(Renderings, RepresentativeFramesWithTheGamesPictures) {
     const struct {
-        int width, height;
-        const wchar_t* tag;
-    } screens[] = {{480, 640, L"480x640"}, {240, 320, L"240x320"}};
-    for (const auto& sc : screens) {
-        for (bool pictures : {true, false}) {
-            HWND window = CreateSceneWindow(0, 0, sc.width, sc.height);
-            ResetState(window, sc.width, sc.height);
-            const std::wstring folder = pictures ? AssetFolder() : MakeFolder(L"nothing");
-            folder.copy(g_state.installDir, kInstallDirLength - 1);
+        const wchar_t* name;
+        int landerX, altitude, thrusting, roundOver, crashed, score, framesLeft; // on the 480 x 640 layout
+        double speed;
+    } frames[] = {{L"flying", 220, 213, 0, 0, 0, 0, 10, 14.0},
+                  {L"thrusting", 230, 80, 1, 0, 0, 0, 10, 6.5},
+                  {L"landed", 222, 0, 0, 1, 0, 1540, 10, 3.0},
+                  {L"explosion4", 330, 0, 0, 1, 1, 0, 6, 19.0}};
+    for (const Screen& s : {kScreens[0], kScreens[1]}) {
+        for (const wchar_t* set : {L"", L"missing_pictures_"}) {
+            HWND window = CreateSceneWindow(0, 0, s.width, s.height);
+            ResetState(window, s.width, s.height);
+            (*set ? MakeFolder(L"nothing") : AssetFolder()).copy(g_state.installDir, kInstallDirLength - 1);
             RECT rect;
             GetWindowRect(window, &rect);
             LoadGraphics(rect);
-            const double sx = g_state.scaleX;
-            g_state.padLeft = static_cast<int>(172 * sx);
-            g_state.padRight = static_cast<int>(272 * sx);
+            const double scale = g_state.scaleX;
+            g_state.padLeft = static_cast<int>(172 * scale);
+            g_state.padRight = static_cast<int>(272 * scale);
             g_state.fuel = 188;
-            const struct {
-                const wchar_t* name;
-                int landerX, altitude, thrusting, roundOver, crashed, score, framesLeft;
-                double speed;
-            } frames[] = {
-                {L"flying", sc.width / 2 - 20, sc.height / 3, 0, 0, 0, 0, 10, 14.0},
-                {L"thrusting", sc.width / 2 - 10, sc.height / 8, 1, 0, 0, 0, 10, 6.5},
-                {L"landed", static_cast<int>(222 * sx), 0, 0, 1, 0, 1540, 10, 3.0},
-                {L"explosion4", static_cast<int>(330 * sx), 0, 0, 1, 1, 0, 6, 19.0},
-            };
             for (const auto& f : frames) {
-                g_state.landerX = f.landerX;
-                g_state.altitude = f.altitude;
+                g_state.landerX = static_cast<int>(f.landerX * scale);
+                g_state.altitude = static_cast<int>(f.altitude * scale);
                 g_state.thrusting = f.thrusting;
                 g_state.roundOver = f.roundOver;
                 g_state.crashed = f.crashed;
@@ -368,9 +362,9 @@ TEST(Renderings, RepresentativeFramesWithTheGamesPictures) {
                 g_state.explosionFramesLeft = f.framesLeft;
                 g_state.speed = f.speed;
                 DrawScene(window);
-                const std::wstring name = std::wstring(pictures ? f.name : L"missing_pictures_") +
-                                          (pictures ? L"_" : f.name + std::wstring(L"_")) + sc.tag;
-                EXPECT_TRUE(SaveRendering(name.c_str(), sc.width, sc.height));
+                const std::wstring name = set + std::wstring(f.name) + L"_" + std::to_wstring(s.width) +
+                                          L"x" + std::to_wstring(s.height);
+                EXPECT_TRUE(SaveRendering(name.c_str(), s.width, s.height));
             }
             ReleaseAll();
             DestroyWindow(window);
