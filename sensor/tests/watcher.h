@@ -1,5 +1,5 @@
-// Helpers of the sensor tests: a watcher that sees and dismisses message boxes, a real window that counts
-// its paints, and the folders of the stand-in libraries.
+// Helpers of the sensor tests: a watcher that sees and dismisses message boxes, a window that counts its
+// paints, and the folders of the stand-in libraries.
 #pragma once
 
 #include "game.h"
@@ -12,21 +12,22 @@
 
 // One message box as the player saw it.
 struct SeenBox {
-    std::wstring text;
-    std::wstring caption;
+    std::wstring text, caption;
     bool topmost;
-    int buttons;             // visible push buttons
-    std::wstring buttonText; // of the last one
-    bool icon;               // a visible icon
+    int buttons; // visible push buttons
+    bool icon;   // a visible icon
     HWND owner;
 };
 
 // Watches this process's windows from a thread of its own; records each message box and presses its OK.
 class BoxWatcher {
   public:
-    BoxWatcher();
-    ~BoxWatcher();
-    std::vector<SeenBox> Seen(); // the boxes seen so far; clears the list
+    BoxWatcher() : thread_([this] { Run(); }) {}
+    ~BoxWatcher() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::vector<SeenBox> Seen(); // the boxes seen since the last call
 
   private:
     void Run();
@@ -37,34 +38,32 @@ class BoxWatcher {
     std::thread thread_;
 };
 
-// A visible window that counts its paints and background erases and records WM_SENSORCHANGED messages
-// (answered by OnSensorChanged, as the main window does).
+// A visible window that counts its paints and background erases and hands WM_SENSORCHANGED to
+// OnSensorChanged, recording each lParam, as the main window does.
 struct PaintCounts {
-    int paints = 0;
-    int erases = 0;
+    int paints = 0, erases = 0;
     std::vector<LPARAM> sensorChanges;
 };
 extern PaintCounts g_paintCounts;
 HWND CreateCountingWindow();
 
-// Runs the messages of this thread until `done` holds or `timeoutMs` passes; returns `done()`.
+// Runs this thread's messages until `done()` holds or `timeoutMs` passes; returns `done()`.
 template <typename Done> bool PumpUntil(Done done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    for (const DWORD start = GetTickCount(); !done();
+         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageW(&msg);
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            return done();
         }
     }
     return true;
 }
 
-// A folder beside this test program: "variants\good" and the like, or "..\bin" (the shell library).
+// A folder relative to this test program's: "variants\good" and the like, or "..\bin" (the shell library).
 std::wstring BesideTest(const wchar_t* relative);
 
-// Forgets every binding and the libraries it loaded, so each case starts as a fresh run.
+// Forgets every binding and unloads the libraries it loaded, so that each case starts as a fresh run.
 void ResetSensorBinding();
