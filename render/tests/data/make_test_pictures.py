@@ -31,14 +31,14 @@ def rgb(c):
 
 
 def table(name, pixels):
-    rows = ", ".join(rgb(p) for p in pixels)
-    return "const COLORREF %s[] = {%s};\n" % (name, rows)
+    lines = [", ".join(rgb(p) for p in pixels[i:i + 8]) for i in range(0, len(pixels), 8)]
+    return "const COLORREF %s[] = {\n    %s};\n" % (name, ",\n    ".join(lines))
 
 
 def main():
     rng = random.Random(5)
     header = ["// Written by make_test_pictures.py beside the GIF files it describes. COLORREF values, rows top to",
-              "// bottom.", "#pragma once", "", "#include \"coredll.h\"", ""]
+              "// bottom.", "// clang-format off", "#pragma once", "", "#include \"coredll.h\"", ""]
 
     # A sprite keyed by pure red, with red also inside and at every corner, next to colours one unit away.
     red = (255, 0, 0)
