@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -62,7 +63,15 @@ std::vector<TraceLine> Feedback(bool crash, const std::wstring& installDir,
     if (during) {
         *during = Trace(trace);
     }
-    Sleep(400); // the pulses take about 219 ms
+    // The pulses take about 219 ms; a busy machine may take longer to run the thread at all.
+    auto pulsesSwitched = [&] {
+        std::vector<TraceLine> lines = Trace(trace);
+        return std::count_if(lines.begin(), lines.end(), [](const TraceLine& l) { return l.text[0] == 'l'; });
+    };
+    for (DWORD start = GetTickCount(); crash && pulsesSwitched() < 6 && GetTickCount() - start < 5000;) {
+        Sleep(20);
+    }
+    Sleep(crash ? 50 : 400);
     return Trace(trace);
 }
 
