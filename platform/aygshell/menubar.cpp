@@ -355,7 +355,7 @@ extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info) {
                                   WS_POPUP | WS_VISIBLE, area.left, area.bottom - height,
                                   area.right - area.left, height, nullptr, nullptr, ThisModule(), bar);
     if (window == nullptr) {
-        if (bar->window == nullptr) {  // otherwise WM_NCDESTROY has already released it
+        if (bar->window == nullptr) { // otherwise WM_NCDESTROY has already released it
             DestroyMenu(bar->menu);
             DeleteObject(bar->font);
             delete bar;
