@@ -127,29 +127,35 @@ struct ErrorBoxWatcher {
     }
 };
 
-DWORD Launch(PROCESS_INFORMATION* process) {
-    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    return CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          process);
-}
-
-DWORD ExitCode(const PROCESS_INFORMATION& process) {
-    DWORD code = STILL_ACTIVE;
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return code;
-}
+// One run of the program; a run that a failed check leaves behind is ended with the test.
+struct GameRun {
+    PROCESS_INFORMATION process = {};
+    bool Start() {
+        std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        return CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process);
+    }
+    DWORD ExitCode() {
+        DWORD code = STILL_ACTIVE;
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+    ~GameRun() {
+        TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+};
 
 TEST(Program, ASecondStartBringsTheFirstForwardAndTheFirstShutsDownCleanly) {
     const wchar_t settings[] = L"Software\\tundraBit\\craterDip";
     RegDeleteTreeW(HKEY_CURRENT_USER, settings);
     ErrorBoxWatcher watcher;
-    PROCESS_INFORMATION first = {}, second = {};
-    ASSERT_TRUE(Launch(&first));
+    GameRun first, second;
+    ASSERT_TRUE(first.Start());
     // Started once its window is up and enabled (no report box of the sensor open) for a while.
     HWND game = nullptr;
     for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50)) {
@@ -163,14 +169,14 @@ TEST(Program, ASecondStartBringsTheFirstForwardAndTheFirstShutsDownCleanly) {
     HWND bar = FindWindowW(L"craterDipMenuBar", nullptr);
     EXPECT_TRUE(IsWindowVisible(bar));
 
-    ASSERT_TRUE(Launch(&second));
-    EXPECT_EQ(0u, ExitCode(second)) << "a second start ends with 0";
+    ASSERT_TRUE(second.Start());
+    EXPECT_EQ(0u, second.ExitCode()) << "a second start ends with 0";
     EXPECT_EQ(nullptr, FindWindowExW(nullptr, game, L"craterDipClass", nullptr)) << "no second window";
     EXPECT_EQ(game, GetForegroundWindow()) << "the running game is in front";
 
     PostMessageW(game, WM_COMMAND, IDM_HARD, 0);
     PostMessageW(game, WM_COMMAND, IDM_EXIT, 0);
-    EXPECT_EQ(0u, ExitCode(first));
+    EXPECT_EQ(0u, first.ExitCode());
     EXPECT_FALSE(IsWindow(bar)) << "the menu bar is gone";
     DWORD level = 0, size = sizeof level;
     RegGetValueW(HKEY_CURRENT_USER, settings, L"level", RRF_RT_REG_DWORD, nullptr, &level, &size);
