@@ -107,11 +107,11 @@ TEST(Feedback, ACrashPulsesThreeTimesOnItsOwnThreadAndEndsOff) {
     ASSERT_EQ(6u, lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(i % 2 == 0 ? "led 1 on" : "led 1 off", lines[i].text) << i;
-        if (i % 2 == 1) { // lower bounds only; the clock's granularity allowed for
-            EXPECT_GE(lines[i].ms - lines[i - 1].ms, 60u) << "pulse " << i / 2 << " lasts 70 ms";
+        if (i % 2 == 1) { // lower bounds only, less the tick count's granularity (about 16 ms under Wine)
+            EXPECT_GE(lines[i].ms - lines[i - 1].ms, 54u) << "pulse " << i / 2 << " lasts 70 ms";
         }
     }
-    EXPECT_GE(lines.back().ms - lines.front().ms, 3 * 60u + 2u);
+    EXPECT_GE(lines.back().ms - lines.front().ms, 200u);
 }
 
 // The path is the folder, a backslash and the name, unchanged, and must fit 260 units with its terminator;
