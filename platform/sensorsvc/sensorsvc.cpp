@@ -52,11 +52,14 @@ void StoreOrientation(DWORD orientation) {
     PhoneTrace("gsensor %s", NameOf(orientation));
 }
 
-// Sleeps until the start event wakes it; from then on follows the published tilt until told to stop.
+// Sleeps until the start event wakes it; from then on follows the published tilt until told to stop. Only a
+// change of the orientation it derives is written, so a value written by someone else stays until the
+// phone turns.
 DWORD WINAPI Run(void*) {
     HANDLE mapping = nullptr;
     TiltShared* shared = OpenTiltShared(&mapping);
     bool awake = false;
+    DWORD written = 0;
     HANDLE waits[] = {g_service.stopEvent, g_service.startEvent};
     for (;;) {
         DWORD woke = WaitForMultipleObjects(2, waits, FALSE, awake ? kPollMs : INFINITE);
@@ -65,14 +68,18 @@ DWORD WINAPI Run(void*) {
         }
         if (woke == WAIT_OBJECT_0 + 1) {
             ResetEvent(g_service.startEvent);
+            if (!awake) {
+                written = StoredOrientation();
+            }
             awake = true;
         }
         int16_t tiltX, tiltY;
         LONG sequence;
         if (shared != nullptr && ReadTiltShared(shared, &tiltX, &tiltY, &sequence)) {
             DWORD now = OrientationOf(tiltX, tiltY);
-            if (now != StoredOrientation()) {
+            if (now != written) {
                 StoreOrientation(now);
+                written = now;
             }
         }
     }
