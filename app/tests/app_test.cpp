@@ -310,7 +310,6 @@ void CALLBACK DriveAbout(HWND, UINT, UINT_PTR timer, DWORD) {
         r.ticked = r.ticked || g_state.altitude != r.altitude;
         r.painted = r.painted || !GetUpdateRect(r.main, nullptr, FALSE);
         if ((r.ticked && r.painted) || ++r.waits > 50) { // never hang the test
-
             KillTimer(nullptr, timer);
             SendMessageW(dialog, WM_COMMAND, IDOK, 0);
         }
