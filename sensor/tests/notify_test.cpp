@@ -30,8 +30,8 @@ class Notifications : public testing::Test {
         ResetSensorBinding();
         SetDllDirectoryW(nullptr);
     }
-    bool AwaitSensorChanges(size_t count) {
-        return PumpUntil([&] { return g_paintCounts.sensorChanges.size() >= count; }, 5000);
+    bool AwaitSensorChanges(size_t count, DWORD timeoutMs = 5000) {
+        return PumpUntil([&] { return g_paintCounts.sensorChanges.size() >= count; }, timeoutMs);
     }
     HWND window_ = nullptr;
     BoxWatcher watcher_;
@@ -75,7 +75,12 @@ TEST_F(Notifications, WithTheServiceAChangeRepaintsWithoutErase) {
         << "the woken service resets its manual-reset event";
     CloseHandle(start);
 
-    // A change written by anyone, then the service's own as the phone turns to landscape.
+    // Another value and an unchanged rewrite go unnoticed; a change written by anyone counts, and so does the
+    // service's own as the phone turns to landscape.
+    DWORD other = 5;
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kSensorKey, L"Other", REG_DWORD, &other, sizeof other);
+    SetEventChanged(kOrientationFaceUp); // written again unchanged
+    EXPECT_FALSE(AwaitSensorChanges(1, 300));
     SetEventChanged(77);
     ASSERT_TRUE(AwaitSensorChanges(1));
     PublishTilt(shared, 900, 0);
@@ -132,6 +137,30 @@ TEST_F(Notifications, AMissingShellLibraryIsTriedAgainAtTheNextCall) {
     EXPECT_TRUE(AwaitSensorChanges(1));
     EXPECT_EQ(S_OK, RegistryCloseNotification(handle));
     EXPECT_EQ(S_OK, RegistryCloseNotification(nullptr)) << "closing nothing is harmless";
+}
+
+// The shell library's conditions: a message only when the watched value changes to one that matches.
+TEST_F(Notifications, AConditionFiltersTheChanges) {
+    const struct {
+        REG_COMPARISONTYPE comparison;
+        DWORD target, mask;
+        size_t messages; // for the values 1, 2, 3, 2, 0x102 in turn
+    } cases[] = {{REG_CT_EQUAL, 2, 0xFF, 3}, {REG_CT_GREATER, 2, 0xFFFF, 2}, {REG_CT_ANYCHANGE, 0, 0, 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "comparison " << c.comparison);
+        SetEventChanged(0);
+        g_paintCounts = PaintCounts();
+        NOTIFICATIONCONDITION condition = {c.comparison, {c.target}, c.mask};
+        HREGNOTIFY handle = nullptr;
+        ASSERT_EQ(S_OK, RegistryNotifyWindow(HKEY_LOCAL_MACHINE, kSensorKey, L"EventChanged", window_,
+                                             WM_SENSORCHANGED, 9, &condition, &handle));
+        for (DWORD value : {1, 2, 3, 2, 0x102}) {
+            SetEventChanged(value);
+            PumpUntil([] { return false; }, 100);
+        }
+        EXPECT_EQ(c.messages, g_paintCounts.sensorChanges.size());
+        RegistryCloseNotification(handle);
+    }
 }
 
 } // namespace
