@@ -41,6 +41,11 @@ play: build
 	@if [ -x ./craterdip ]; then ./craterdip $(ARGS); \
 	 else echo "craterDip is built in $(BUILD)/bin, but the phone to play it in is not ready yet."; fi
 
+# Plays the committed scripted round headless (Xvfb) and records it: demo/craterDip-demo.gif and its last
+# frame, demo/screenshot.png.
+demo: build
+	/usr/bin/python3 demo/record-demo --bin $(BUILD)/bin --work $(BUILD)/demo
+
 # Regenerates the committed pictures, icon and sounds from tools/.
 assets:
 	@tools/ensure-packages $(ASSET_PACKAGES)

@@ -271,9 +271,13 @@ class Run:
         texts = self.window_texts('#32770', 'Error')
         if text not in texts:
             raise Failure('the Error box says %r, not %r' % (texts, text))
-        self.focus()
-        self.phone.key('Return')
-        self.wait_gone('#32770', 'Error', 10)
+        # The box may take a moment to become the active window after it shows: press again until it goes.
+        for attempt in range(5):
+            self.focus()
+            self.phone.key('Return')
+            if self.ask('gone #32770 Error 2000') == 'ok':
+                return
+        raise Failure('the Error box "%s" did not close on Return' % text)
 
     # ---- ending -----------------------------------------------------------------------------------------
     def ended(self):
