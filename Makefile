@@ -46,6 +46,10 @@ play: build
 demo: build
 	/usr/bin/python3 demo/record-demo --bin $(BUILD)/bin --work $(BUILD)/demo
 
+# Prints the benchmark figures (frame composition, tick, first frame, a minute of play) as a table.
+bench: build
+	tools/bench $(BUILD)
+
 # Regenerates the committed pictures, icon and sounds from tools/.
 assets:
 	@tools/ensure-packages $(ASSET_PACKAGES)

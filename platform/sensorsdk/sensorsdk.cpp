@@ -135,12 +135,14 @@ tilt::Sample LiveSample(Library& lib) {
     XINPUT_STATE pad;
     const bool padConnected = PadState(lib, &pad);
     const WORD buttons = padConnected ? pad.Gamepad.wButtons : 0;
-    const bool ours = InputIsOurs();
-
-    const bool left = ours && (Held(VK_LEFT) || Held('A'));
-    const bool right = ours && (Held(VK_RIGHT) || Held('D'));
-    const bool up = ours && (Held(VK_UP) || Held('W'));
-    const bool down = ours && (Held(VK_DOWN) || Held('S'));
+    bool left = Held(VK_LEFT) || Held('A');
+    bool right = Held(VK_RIGHT) || Held('D');
+    bool up = Held(VK_UP) || Held('W');
+    bool down = Held(VK_DOWN) || Held('S');
+    // Asking which window is in front costs a round trip to the window server, so only when a key is down.
+    if ((left || right || up || down) && !InputIsOurs()) {
+        left = right = up = down = false;
+    }
     const int directionX =
         (right || (buttons & XINPUT_GAMEPAD_DPAD_RIGHT)) - (left || (buttons & XINPUT_GAMEPAD_DPAD_LEFT));
     const int directionY =

@@ -1,4 +1,5 @@
-// render_bench: how long DrawScene takes per frame with the game's own pictures, at 480x640 and 240x320.
+// render_bench: how long DrawScene takes per frame with the game's own pictures, at 480x640, 240x320 and
+// 800x480.
 //
 //   render_bench [picture folder]     (default: render_assets beside the program)
 //
@@ -136,6 +137,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     Measure(folder, 480, 640);
     Measure(folder, 240, 320);
+    Measure(folder, 800, 480);
     MeasureMachine();
     return 0;
 }
