@@ -6,7 +6,7 @@
 function(craterdip_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} coredll_compat GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} craterdip_testsupport coredll_compat GTest::gtest GTest::gtest_main)
   if(NOT ARG_LABELS)
     set(ARG_LABELS inprocess)
   endif()

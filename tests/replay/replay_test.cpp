@@ -1,6 +1,8 @@
 // Every committed replay reproduces its recorded end of round exactly: outcome, score, fuel, speed, ticks.
 #include "coredll.h"
 
+#include "testsupport.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -23,44 +25,15 @@ std::wstring Widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }
 
-// Runs replay_run.exe (beside this program) with the run's seed and tilt log in its environment.
+// Runs replay_run.exe with the run's seed and tilt log in its environment; returns its output.
 std::string Replay(const std::string& name, const std::string& seed, const std::string& arguments) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring folder(self);
-    folder.resize(folder.find_last_of(L'\\') + 1);
-    std::wstring commandLine = L"\"" + folder + L"replay_run.exe\" " + Widen(arguments);
     SetEnvironmentVariableW(L"CRATERDIP_SEED", Widen(seed).c_str());
     SetEnvironmentVariableW(L"CRATERDIP_TILT_SCRIPT",
                             Widen(std::string(REPLAY_DIR "/") + name + ".tilt").c_str());
-
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd, writeEnd;
-    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process = {};
-    std::string output;
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        CloseHandle(writeEnd);
-        char buffer[256];
-        DWORD got;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-            output.append(buffer, got);
-        }
-        WaitForSingleObject(process.hProcess, 60000);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    } else {
-        CloseHandle(writeEnd);
-    }
-    CloseHandle(readEnd);
-    return output;
+    ChildProcess run;
+    run.Start(L"replay_run.exe", Widen(arguments), ChildProcess::kOutput);
+    run.Wait();
+    return run.output;
 }
 
 TEST(Replay, EveryRecordedRoundEndsAsRecorded) {

@@ -7,11 +7,14 @@
 #include "sensor/sensor.h"
 #include "sensorsvc.h"
 
+#include "testsupport.h"
+
 #include <gtest/gtest.h>
 #include <psapi.h>
 #include <winternl.h>
 
 #include <stdio.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -19,19 +22,6 @@ namespace {
 const int kTicks = 100000;
 const int kRestartEvery = 300;
 const int kSampleEvery = 10000;
-
-// GDI objects that can still be made: Wine's GetGuiResources answers 0, so fill the handle table with pens
-// and count. Fewer free slots than before means objects left alive.
-int FreeGdiSlots() {
-    std::vector<HGDIOBJ> made;
-    for (HGDIOBJ pen; made.size() < 1000000 && (pen = CreatePen(PS_SOLID, 1, 0)) != nullptr;) {
-        made.push_back(pen);
-    }
-    for (HGDIOBJ pen : made) {
-        DeleteObject(pen);
-    }
-    return static_cast<int>(made.size());
-}
 
 struct Sample {
     int tick;
@@ -78,41 +68,17 @@ Sample Measure(int tick) {
     return sample;
 }
 
-// A tilt script whose every line fires the engine with thrust 4, so that the speed holds at 12: a landing on
-// Easy (judged 4 slower), a crash on Medium.
-std::wstring WriteSteadyThrustScript() {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    std::wstring path = std::wstring(folder) + L"soak.tilt";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    std::string lines;
-    for (int i = 0; i < kTicks; ++i) {
-        lines += "0 -125\n";
-    }
-    DWORD written = 0;
-    WriteFile(file, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
-    CloseHandle(file);
-    return path;
-}
-
-void PrepareRegistry() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tundraBit\\craterDip");
-    HKEY key;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Apps\\tundraBit craterDip", 0, nullptr, 0, KEY_ALL_ACCESS,
-                    nullptr, &key, nullptr);
-    const std::wstring folder = ASSET_DIR;
-    std::wstring windowsFolder;
-    for (wchar_t c : folder) {
-        windowsFolder += c == L'/' ? L'\\' : c;
-    }
-    RegSetValueExW(key, L"InstallDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(windowsFolder.c_str()),
-                   static_cast<DWORD>((windowsFolder.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-}
-
 TEST(Soak, AHundredThousandTicksLeaveNothingBehind) {
-    PrepareRegistry();
-    SetEnvironmentVariableW(L"CRATERDIP_TILT_SCRIPT", WriteSteadyThrustScript().c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tundraBit\\craterDip");
+    StoreInstallDir(CRATERDIP_ASSET_DIR);
+    // Every sample fires the engine with thrust 4, holding the speed at 12: a landing on Easy (judged 4
+    // slower), a crash on Medium.
+    std::string script;
+    for (int i = 0; i < kTicks; ++i) {
+        script += "0 -125\n";
+    }
+    WriteBytes(TempPath(L"soak.tilt"), script);
+    SetEnvironmentVariableW(L"CRATERDIP_TILT_SCRIPT", TempPath(L"soak.tilt").c_str());
     ASSERT_TRUE(StartSensorService());
     LoadSensorSdk();
     ASSERT_TRUE(InitInstance(GetModuleHandleW(nullptr), SW_SHOW));

@@ -1,0 +1,93 @@
+#include "testsupport.h"
+
+#include <vector>
+
+std::wstring BesideThisProgram(const std::wstring& name) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
+}
+
+bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments, Capture capture) {
+    std::wstring commandLine = L"\"" + BesideThisProgram(program) + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    HANDLE writeEnd = nullptr;
+    if (capture != kNothing) {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        CreatePipe(&output_, &writeEnd, &inherit, 0);
+        SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = capture == kOutputAndErrors ? writeEnd : GetStdHandle(STD_ERROR_HANDLE);
+    }
+    const bool started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, capture != kNothing, 0,
+                                        nullptr, nullptr, &startup, &process_);
+    CloseHandle(writeEnd);
+    return started;
+}
+
+DWORD ChildProcess::Wait(DWORD timeoutMs) {
+    char buffer[512];
+    for (DWORD got; output_ && ReadFile(output_, buffer, sizeof buffer, &got, nullptr) && got > 0;) {
+        output.append(buffer, got);
+    }
+    DWORD code = STILL_ACTIVE;
+    WaitForSingleObject(process_.hProcess, timeoutMs);
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
+ChildProcess::~ChildProcess() {
+    TerminateProcess(process_.hProcess, 1);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    CloseHandle(output_);
+}
+
+HWND CreateTestWindow(int x, int y, int width, int height, WNDPROC procedure) {
+    const std::wstring name = L"craterdipTest" + std::to_wstring(reinterpret_cast<UINT_PTR>(procedure));
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = name.c_str();
+    RegisterClassW(&wc); // fails harmlessly after the first time
+    return CreateWindowExW(0, name.c_str(), L"test", WS_POPUP | WS_VISIBLE, x, y, width, height, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+std::wstring TempPath(const std::wstring& name) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return temp + name;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (!bytes.empty()) {
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    CloseHandle(file);
+}
+
+void StoreInstallDir(const char* unixFolder) {
+    std::wstring folder = L"Z:";
+    for (const char* c = unixFolder; *c; ++c) {
+        folder += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    }
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Apps\\tundraBit craterDip", L"InstallDir", REG_SZ,
+                    folder.c_str(), static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+}
+
+int FreeGdiSlots() {
+    std::vector<HGDIOBJ> made;
+    for (HGDIOBJ pen; made.size() < 1000000 && (pen = CreatePen(PS_SOLID, 1, 0)) != nullptr;) {
+        made.push_back(pen);
+    }
+    for (HGDIOBJ pen : made) {
+        DeleteObject(pen);
+    }
+    return static_cast<int>(made.size());
+}
