@@ -1,5 +1,5 @@
 // Round setup: pads, fuel and altitude worked by hand for screens where the precision rules show, the one
-// random draw per round, and the game timer's start rule.
+// random draw per round on every difficulty, and the game timer's start rule.
 #include "seams.h"
 
 #include <gtest/gtest.h>
@@ -46,17 +46,14 @@ const PadCase kPads[] = {
     {480, INT32_MIN, 9, 400, 465, 170},
 };
 
-TEST(NewRound, PadsFuelAndStartValues) {
+TEST_F(OnScreen, NewRoundPadsFuelAndStartValues) {
     for (const PadCase& c : kPads) {
         SCOPED_TRACE(testing::Message()
                      << "screen " << c.screenWidth << " level " << c.level << " draw " << c.draw);
-        HWND window = CreateGameWindow(c.screenWidth, 640);
-        ResetGame(window, c.screenWidth, 640);
+        Screen(c.screenWidth, 640);
         g_state.level = c.level;
         g_state.score = 99;
-        g_state.roundOver = 1;
-        g_state.crashed = 1;
-        g_state.thrusting = 1;
+        g_state.roundOver = g_state.crashed = g_state.thrusting = 1;
         g_seams.randoms = {c.draw};
 
         NewRound();
@@ -73,67 +70,44 @@ TEST(NewRound, PadsFuelAndStartValues) {
         EXPECT_EQ(0, g_state.crashed);
         EXPECT_EQ(1, g_state.thrusting) << "NewRound leaves thrusting alone";
         EXPECT_EQ(c.level, g_state.level);
-        EXPECT_EQ(1, g_seams.randomCalls);
+        EXPECT_EQ(1, g_seams.randomCalls) << "one draw per round";
         EXPECT_NE(0u, g_state.gameTimer);
-        ResetGame(nullptr, 480, 640);
-        DestroyWindow(window);
     }
 }
 
-TEST(NewRound, AltitudeAndCentreFollowTheScreen) {
+TEST_F(OnScreen, NewRoundAltitudeAndCentreFollowTheScreen) {
     const struct {
         int width, height, landerX, altitude;
     } cases[] = {{240, 320, 120, 225}, {480, 640, 240, 450}, {481, 640, 240, 450}, {480, 800, 240, 562}};
     for (const auto& c : cases) {
-        HWND window = CreateGameWindow(c.width, c.height);
-        ResetGame(window, c.width, c.height);
+        Screen(c.width, c.height);
         NewRound();
         EXPECT_EQ(c.landerX, g_state.landerX) << c.width;
         EXPECT_EQ(c.altitude, g_state.altitude) << c.height;
-        ResetGame(nullptr, 480, 640);
-        DestroyWindow(window);
     }
 }
 
-TEST(NewRound, OneRandomDrawPerRoundOnEveryDifficulty) {
-    HWND window = CreateGameWindow(480, 640);
-    ResetGame(window, 480, 640);
-    for (int level : {Easy, Medium, Hard, Expert, Easy}) {
-        g_state.level = level;
-        NewRound();
-    }
-    EXPECT_EQ(5, g_seams.randomCalls);
-    ResetGame(nullptr, 480, 640);
-    DestroyWindow(window);
-}
-
-TEST(NewRound, StartsTheGameTimerOnlyWhenNoneRuns) {
-    HWND window = CreateGameWindow(480, 640);
-    ResetGame(window, 480, 640);
-
+TEST_F(OnScreen, NewRoundStartsTheGameTimerOnlyWhenNoneRuns) {
+    Screen(480, 640);
     NewRound();
-    const UINT_PTR first = g_state.gameTimer;
-    ASSERT_EQ(static_cast<UINT_PTR>(IDT_GAME), first);
+    ASSERT_EQ(static_cast<UINT_PTR>(IDT_GAME), g_state.gameTimer);
 
     // A running timer is neither restarted nor replaced.
     g_state.gameTimer = 77;
     NewRound();
     EXPECT_EQ(77u, g_state.gameTimer);
-    KillTimer(window, IDT_GAME);
+    KillTimer(window_, IDT_GAME);
 
     // SetTimer fails on a window that no longer exists: the round stands still, the next round tries again.
-    HWND gone = CreateGameWindow(480, 640);
+    HWND gone = CreateTestWindow(0, 0, 480, 640);
     DestroyWindow(gone);
     g_state.mainWindow = gone;
     g_state.gameTimer = 0;
     NewRound();
     EXPECT_EQ(0u, g_state.gameTimer);
-    g_state.mainWindow = window;
+    g_state.mainWindow = window_;
     NewRound();
     EXPECT_EQ(static_cast<UINT_PTR>(IDT_GAME), g_state.gameTimer);
-
-    ResetGame(nullptr, 480, 640);
-    DestroyWindow(window);
 }
 
 } // namespace

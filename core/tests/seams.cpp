@@ -39,23 +39,6 @@ extern "C" DWORD Random(void) {
     return value;
 }
 
-static LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND CreateGameWindow(int width, int height) {
-    static ATOM atom = 0;
-    if (atom == 0) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = TestWindowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"coreTestWindow";
-        atom = RegisterClassW(&wc);
-    }
-    return CreateWindowExW(0, L"coreTestWindow", L"core", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
 float ScaleFor(int pixels, int design) {
     return static_cast<float>(static_cast<double>(pixels) * (1.0 / design));
 }

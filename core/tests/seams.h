@@ -3,6 +3,9 @@
 #pragma once
 
 #include "game.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
 
 #include <deque>
 #include <utility>
@@ -19,12 +22,26 @@ struct Seams {
 };
 extern Seams g_seams;
 
-// A window of the given client size at the screen's left edge (right edge = width), as on the phone.
-HWND CreateGameWindow(int width, int height);
-
 // Resets the record to its start-up values, with the scales of a screen of the given size and `window` as
 // the main window, and clears the seams.
 void ResetGame(HWND window, int screenWidth, int screenHeight);
 
 // The scale factor start-up computes: the size times the double nearest to 1/design, rounded to float.
 float ScaleFor(int pixels, int design);
+
+// Cases on a real window of a screen's size (at the left edge, as on the phone); the window, its timer
+// and the record end with the case.
+class OnScreen : public testing::Test {
+  protected:
+    void Screen(int width, int height) {
+        TearDown();
+        window_ = CreateTestWindow(0, 0, width, height);
+        ResetGame(window_, width, height);
+    }
+    void TearDown() override {
+        ResetGame(nullptr, 480, 640);
+        DestroyWindow(window_);
+        window_ = nullptr;
+    }
+    HWND window_ = nullptr;
+};

@@ -6,23 +6,9 @@
 
 namespace {
 
-class Tick : public testing::Test {
+class Tick : public OnScreen {
   protected:
     void SetUp() override { Screen(480, 640); }
-    void TearDown() override {
-        ResetGame(nullptr, 480, 640);
-        if (window_) {
-            DestroyWindow(window_);
-        }
-    }
-    void Screen(int width, int height) {
-        if (window_) {
-            ResetGame(nullptr, 480, 640);
-            DestroyWindow(window_);
-        }
-        window_ = CreateGameWindow(width, height);
-        ResetGame(window_, width, height);
-    }
     // The state just before a tick, as the worked examples give it (pad 220 to 320 unless set).
     void Before(int level, int altitude, double speed, int fuel, int landerX, int padLeft = 220,
                 int padRight = 320) {
@@ -33,8 +19,7 @@ class Tick : public testing::Test {
         g_state.landerX = landerX;
         g_state.padLeft = padLeft;
         g_state.padRight = padRight;
-        g_state.roundOver = 0;
-        g_state.crashed = 0;
+        g_state.roundOver = g_state.crashed = 0;
         g_state.explosionFramesLeft = 10;
         g_state.gameTimer = SetTimer(window_, IDT_GAME, 100, nullptr);
     }
@@ -42,7 +27,6 @@ class Tick : public testing::Test {
         g_seams.samples.push_back({tiltX, tiltY});
         FlightTick(window_);
     }
-    HWND window_ = nullptr;
 };
 
 // The worked rounds, tick by tick where it matters.
