@@ -4,13 +4,6 @@
 
 namespace {
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\'));
-}
-
 LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_ERASEBKGND) {
         return 1;
@@ -32,21 +25,24 @@ void EmptyFolder(const std::wstring& folder) {
     FindClose(search);
 }
 
+BITMAPINFO TopDown32(int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    return info;
+}
+
 } // namespace
 
 std::wstring TestDataFile(const wchar_t* name) {
-    return ProgramFolder() + L"\\render_test_data\\" + name;
+    return BesideThisProgram(L"render_test_data\\") + name;
 }
 
 std::wstring AssetFolder() {
-    return ProgramFolder() + L"\\render_assets";
+    return BesideThisProgram(L"render_assets");
 }
 
-std::wstring MakeFolder(const std::wstring& name,
-                        const std::vector<std::pair<std::wstring, std::wstring>>& files) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring root = std::wstring(temp) + L"craterdip_render";
+std::wstring MakeFolder(const std::wstring& name, const FileList& files) {
+    const std::wstring root = TempPath(L"craterdip_render");
     CreateDirectoryW(root.c_str(), nullptr);
     std::wstring folder = root + L"\\" + name;
     CreateDirectoryW(folder.c_str(), nullptr);
@@ -57,26 +53,24 @@ std::wstring MakeFolder(const std::wstring& name,
     return folder;
 }
 
-void WriteFile(const std::wstring& path, const void* bytes, size_t size) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    if (size > 0) {
-        ::WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr);
+FileList GameFiles(bool large, bool small, bool background) {
+    FileList files = {{TestDataFile(L"boom.gif"), L"explosion.gif"}};
+    if (background) {
+        files.push_back({TestDataFile(L"quadrants.gif"), L"back.gif"});
     }
-    CloseHandle(file);
+    if (large) {
+        files.push_back({TestDataFile(L"lander.gif"), L"mlander.gif"});
+        files.push_back({TestDataFile(L"lander_fire.gif"), L"mlander_fire.gif"});
+    }
+    if (small) {
+        files.push_back({TestDataFile(L"lander_small.gif"), L"mlander_small.gif"});
+        files.push_back({TestDataFile(L"lander_fire_small.gif"), L"mlander_fire_small.gif"});
+    }
+    return files;
 }
 
 HWND CreateSceneWindow(int x, int y, int width, int height) {
-    static ATOM atom = 0;
-    if (atom == 0) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = SceneWindowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"renderTestWindow";
-        atom = RegisterClassW(&wc);
-    }
-    return CreateWindowExW(0, L"renderTestWindow", L"render", WS_POPUP | WS_VISIBLE, x, y, width, height,
-                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    return CreateTestWindow(x, y, width, height, SceneWindowProc);
 }
 
 void ResetState(HWND window, int width, int height) {
@@ -98,12 +92,7 @@ void ReleaseAll() {
 }
 
 Canvas::Canvas(int w, int h, COLORREF fill) : width(w), height(h) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDown32(w, h);
     void* bits = nullptr;
     bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     dc = CreateCompatibleDC(nullptr);
@@ -133,12 +122,7 @@ SIZE BitmapSize(HBITMAP bitmap) {
 std::vector<COLORREF> BitmapPixels(HBITMAP bitmap, std::vector<DWORD>* raw) {
     const SIZE size = BitmapSize(bitmap);
     std::vector<DWORD> words(static_cast<size_t>(size.cx) * size.cy);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size.cx;
-    info.bmiHeader.biHeight = -size.cy;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDown32(size.cx, size.cy);
     HDC screen = GetDC(nullptr);
     GetDIBits(screen, bitmap, 0, size.cy, words.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
@@ -152,17 +136,6 @@ std::vector<COLORREF> BitmapPixels(HBITMAP bitmap, std::vector<DWORD>* raw) {
     return colours;
 }
 
-int FreeGdiSlots() {
-    std::vector<HGDIOBJ> made;
-    for (HGDIOBJ pen; made.size() < 1000000 && (pen = CreatePen(PS_SOLID, 1, 0)) != nullptr;) {
-        made.push_back(pen);
-    }
-    for (HGDIOBJ pen : made) {
-        DeleteObject(pen);
-    }
-    return static_cast<int>(made.size());
-}
-
 bool SaveRendering(const wchar_t* name, int width, int height) {
     HBITMAP buffer = static_cast<HBITMAP>(GetCurrentObject(g_state.backBuffer, OBJ_BITMAP));
     std::vector<DWORD> raw;
@@ -174,7 +147,7 @@ bool SaveRendering(const wchar_t* name, int width, int height) {
             client.push_back(raw[static_cast<size_t>(y) * stride + x] | 0xFF000000); // opaque
         }
     }
-    const std::wstring folder = ProgramFolder() + L"\\render_renderings";
+    const std::wstring folder = BesideThisProgram(L"render_renderings");
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring path = folder + L"\\" + name + L".png";
 

@@ -1,8 +1,9 @@
 // Shared pieces of the presentation tests: the picture folders, a real window per screen size, a 32-bpp
-// drawing target, pixel reading, a GDI object count and PNG output.
+// drawing target, pixel reading and PNG output.
 #pragma once
 
 #include "render.h"
+#include "testsupport.h"
 
 #include <string>
 #include <vector>
@@ -12,9 +13,11 @@ std::wstring TestDataFile(const wchar_t* name);
 std::wstring AssetFolder();
 
 // A fresh, empty folder under the temporary folder; `files` are (source path, name in folder) pairs.
-std::wstring MakeFolder(const std::wstring& name,
-                        const std::vector<std::pair<std::wstring, std::wstring>>& files = {});
-void WriteFile(const std::wstring& path, const void* bytes, size_t size);
+using FileList = std::vector<std::pair<std::wstring, std::wstring>>;
+std::wstring MakeFolder(const std::wstring& name, const FileList& files = {});
+
+// The test pictures under the game's file names; `large` and `small` add those lander sets.
+FileList GameFiles(bool large, bool small, bool background = true);
 
 // A visible pop-up window of the given client size at (x, y), answering WM_ERASEBKGND without drawing.
 HWND CreateSceneWindow(int x, int y, int width, int height);
@@ -41,9 +44,6 @@ struct Canvas {
 // words (to see the unused byte).
 std::vector<COLORREF> BitmapPixels(HBITMAP bitmap, std::vector<DWORD>* raw = nullptr);
 SIZE BitmapSize(HBITMAP bitmap);
-
-// How many more GDI objects the process can create now: falls by one for every object alive.
-int FreeGdiSlots();
 
 // Writes the back buffer's client area (width x height) as <program folder>\render_renderings\<name>.png.
 bool SaveRendering(const wchar_t* name, int width, int height);

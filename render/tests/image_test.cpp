@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 namespace {
@@ -59,32 +60,20 @@ TEST(SHLoadImageFile, LoadsEveryPictureOfTheGame) {
 TEST(SHLoadImageFile, NullForAnythingThatIsNotAPicture) {
     const std::wstring folder = MakeFolder(L"loader");
     // A real GIF cut short, one with a forged 10000 x 10000 header, one of zero bytes, and text.
-    std::string gif;
-    {
-        HANDLE file = CreateFileW(TestDataFile(L"key_red.gif").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-        char bytes[4096];
-        DWORD read = 0;
-        ReadFile(file, bytes, sizeof bytes, &read, nullptr);
-        CloseHandle(file);
-        gif.assign(bytes, read);
-        ASSERT_GT(gif.size(), 40u);
-    }
-    WriteFile(folder + L"\\header_only.gif", gif.data(), 13);
-    WriteFile(folder + L"\\cut.gif", gif.data(), 40);
-    WriteFile(folder + L"\\empty.gif", "", 0);
-    WriteFile(folder + L"\\text.gif", "GIF? no, just some text\r\n", 25);
+    std::ifstream file(TestDataFile(L"key_red.gif").c_str(), std::ios::binary);
+    const std::string gif((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GT(gif.size(), 40u);
+    WriteBytes(folder + L"\\header_only.gif", gif.substr(0, 13));
+    WriteBytes(folder + L"\\cut.gif", gif.substr(0, 40));
+    WriteBytes(folder + L"\\empty.gif", "");
+    WriteBytes(folder + L"\\text.gif", "GIF? no, just some text\r\n");
     CreateDirectoryW((folder + L"\\folder.gif").c_str(), nullptr);
 
-    const std::wstring names[] = {folder + L"\\missing.gif",
-                                  folder + L"\\header_only.gif",
-                                  folder + L"\\cut.gif",
-                                  folder + L"\\empty.gif",
-                                  folder + L"\\text.gif",
-                                  folder + L"\\folder.gif",
-                                  TestDataFile(L"huge_header.gif"),
-                                  L"",
-                                  L"\\\\?\\no such device\\x.gif"};
+    std::vector<std::wstring> names = {TestDataFile(L"huge_header.gif"), L"",
+                                       L"\\\\?\\no such device\\x.gif"};
+    for (const wchar_t* name : {L"missing", L"header_only", L"cut", L"empty", L"text", L"folder"}) {
+        names.push_back(folder + L"\\" + name + L".gif");
+    }
     for (const std::wstring& name : names) {
         HBITMAP bitmap = SHLoadImageFile(name.c_str());
         EXPECT_EQ(nullptr, bitmap) << std::string(name.begin(), name.end());

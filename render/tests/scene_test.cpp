@@ -37,19 +37,9 @@ const Screen kScreens[] = {
 
 class Scene {
   public:
-    Scene(const Screen& s, bool background, bool lander) : screen(s) {
-        auto files =
-            std::vector<std::pair<std::wstring, std::wstring>>{{TestDataFile(L"boom.gif"), L"explosion.gif"}};
-        if (background) {
-            files.push_back({TestDataFile(L"quadrants.gif"), L"back.gif"});
-        }
-        if (lander) {
-            files.push_back({TestDataFile(L"lander.gif"), L"mlander.gif"});
-            files.push_back({TestDataFile(L"lander_fire.gif"), L"mlander_fire.gif"});
-            files.push_back({TestDataFile(L"lander_small.gif"), L"mlander_small.gif"});
-            files.push_back({TestDataFile(L"lander_fire_small.gif"), L"mlander_fire_small.gif"});
-        }
-        const std::wstring folder = MakeFolder(L"scene", files);
+    Scene(const Screen& s, bool background, bool lander)
+        : Scene(s, MakeFolder(L"scene", GameFiles(lander, lander, background))) {}
+    Scene(const Screen& s, const std::wstring& folder) : screen(s) {
         window = CreateSceneWindow(0, 0, s.width, s.height);
         ResetState(window, s.width, s.height);
         folder.copy(g_state.installDir, kInstallDirLength - 1);
@@ -72,11 +62,11 @@ class Scene {
     void Draw() { DrawScene(window); }
 
     // The pixels of the buffer that have exactly `colour`, as a mask.
-    std::vector<bool> Mask(COLORREF colour) const {
+    std::vector<bool> Mask(COLORREF colour, HDC dc = g_state.backBuffer) const {
         std::vector<bool> mask;
         for (int y = 0; y < screen.height; ++y) {
             for (int x = 0; x < screen.width; ++x) {
-                mask.push_back(At(x, y) == colour);
+                mask.push_back(GetPixel(dc, x, y) == colour);
             }
         }
         return mask;
@@ -90,13 +80,7 @@ class Scene {
         for (const std::wstring& line : lines) {
             rect.top += DrawTextW(canvas.dc, line.c_str(), -1, &rect, DT_SINGLELINE | DT_NOPREFIX);
         }
-        std::vector<bool> mask;
-        for (int y = 0; y < screen.height; ++y) {
-            for (int x = 0; x < screen.width; ++x) {
-                mask.push_back(canvas.At(x, y) == colour);
-            }
-        }
-        return mask;
+        return Mask(colour, canvas.dc);
     }
 
     // The sprite w x h of `colour` (key in its top-left pixel only) has its corner at (left, top).
@@ -342,12 +326,7 @@ TEST(Renderings, RepresentativeFramesWithTheGamesPictures) {
                   {L"explosion4", 330, 0, 0, 1, 1, 0, 6, 19.0}};
     for (const Screen& s : {kScreens[0], kScreens[1]}) {
         for (const wchar_t* set : {L"", L"missing_pictures_"}) {
-            HWND window = CreateSceneWindow(0, 0, s.width, s.height);
-            ResetState(window, s.width, s.height);
-            (*set ? MakeFolder(L"nothing") : AssetFolder()).copy(g_state.installDir, kInstallDirLength - 1);
-            RECT rect;
-            GetWindowRect(window, &rect);
-            LoadGraphics(rect);
+            Scene scene(s, *set ? MakeFolder(L"nothing") : AssetFolder());
             const double scale = g_state.scaleX;
             g_state.padLeft = static_cast<int>(172 * scale);
             g_state.padRight = static_cast<int>(272 * scale);
@@ -361,13 +340,11 @@ TEST(Renderings, RepresentativeFramesWithTheGamesPictures) {
                 g_state.score = f.score;
                 g_state.explosionFramesLeft = f.framesLeft;
                 g_state.speed = f.speed;
-                DrawScene(window);
+                scene.Draw();
                 const std::wstring name = set + std::wstring(f.name) + L"_" + std::to_wstring(s.width) +
                                           L"x" + std::to_wstring(s.height);
                 EXPECT_TRUE(SaveRendering(name.c_str(), s.width, s.height));
             }
-            ReleaseAll();
-            DestroyWindow(window);
         }
     }
 }

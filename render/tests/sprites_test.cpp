@@ -1,5 +1,5 @@
-// Transparent drawing, strip frames, picture loading and release, with pictures that came through the
-// picture loader from real GIF files.
+// Transparent drawing, strip frames and picture loading, with pictures that came through the picture
+// loader from real GIF files.
 #include "harness.h"
 
 #include "data/test_pictures.h"
@@ -69,13 +69,14 @@ TEST(DrawTransparent, KeyIsExactAndTransparentWhereverItStandsAndClipsAtEveryEdg
     PaintBackground(canvas);
     DrawTransparent(nullptr, sprite, 0, 0);
     DrawTransparent(canvas.dc, nullptr, 0, 0);
-    ExpectDrawn(canvas, kKeyRed, kKeyRedWidth, 0, 0, 0, 0, kKeyRedKey);
+    ExpectDrawn(canvas, nullptr, 0, 0, 0, 0, 0, 0);
     DeleteObject(sprite);
 }
 
 TEST(DrawStripFrame, FramesAreEquallyWideAndEachKeyedByItsOwnCorner) {
     HBITMAP strip = SHLoadImageFile(TestDataFile(L"strip95.gif").c_str());
-    ASSERT_NE(nullptr, strip);
+    const std::vector<COLORREF> pixels = BitmapPixels(strip);
+    ASSERT_EQ(size_t(kStripWidth * kStripHeight), pixels.size());
     const struct {
         int frameIndex, frameCount, firstColumn, frameWidth;
     } cases[] = {
@@ -88,8 +89,8 @@ TEST(DrawStripFrame, FramesAreEquallyWideAndEachKeyedByItsOwnCorner) {
             Canvas canvas(30, 10, 0);
             PaintBackground(canvas);
             DrawStripFrame(canvas.dc, strip, at.x, at.y, c.frameIndex, c.frameCount);
-            ExpectDrawn(canvas, kStrip + c.firstColumn, kStripWidth, c.frameWidth, kStripHeight, at.x, at.y,
-                        kStrip[c.firstColumn]);
+            ExpectDrawn(canvas, &pixels[c.firstColumn], kStripWidth, c.frameWidth, kStripHeight, at.x, at.y,
+                        pixels[c.firstColumn]);
         }
     }
     // A strip narrower than its frame count, or none, draws nothing.
@@ -100,7 +101,7 @@ TEST(DrawStripFrame, FramesAreEquallyWideAndEachKeyedByItsOwnCorner) {
     DrawStripFrame(canvas.dc, narrow, 0, 0, 0, 10);
     DrawStripFrame(canvas.dc, narrow, 0, 0, 9, 10);
     DrawStripFrame(canvas.dc, nullptr, 0, 0, 0, 10);
-    ExpectDrawn(canvas, kStrip, kStripWidth, 0, 0, 0, 0, 0);
+    ExpectDrawn(canvas, nullptr, 0, 0, 0, 0, 0, 0);
     DeleteObject(narrow);
     DeleteObject(strip);
 }
@@ -145,35 +146,34 @@ TEST(FormAssetName, FolderBackslashNameOrNothingWhenItDoesNotFit) {
 
 // ---- LoadGraphics --------------------------------------------------------------------------------------
 
-// The test pictures under the game's file names; `small` and `large` pick the lander sets.
-std::vector<std::pair<std::wstring, std::wstring>> GameFiles(bool large, bool small) {
-    std::vector<std::pair<std::wstring, std::wstring>> files = {
-        {TestDataFile(L"quadrants.gif"), L"back.gif"}, {TestDataFile(L"boom.gif"), L"explosion.gif"}};
-    if (large) {
-        files.push_back({TestDataFile(L"lander.gif"), L"mlander.gif"});
-        files.push_back({TestDataFile(L"lander_fire.gif"), L"mlander_fire.gif"});
+class Loading : public testing::Test {
+  protected:
+    // LoadGraphics from `folder` for a screen of width x height, with the window at `rect` (the screen's
+    // size at (0, 0) unless given).
+    void Load(const std::wstring& folder, int width, int height, RECT rect = {}) {
+        TearDown();
+        if (IsRectEmpty(&rect)) {
+            rect = {0, 0, width, height};
+        }
+        window_ = CreateSceneWindow(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+        ResetState(window_, width, height);
+        folder.copy(g_state.installDir, kInstallDirLength - 1);
+        GetWindowRect(window_, &rect);
+        LoadGraphics(rect);
     }
-    if (small) {
-        files.push_back({TestDataFile(L"lander_small.gif"), L"mlander_small.gif"});
-        files.push_back({TestDataFile(L"lander_fire_small.gif"), L"mlander_fire_small.gif"});
+    void TearDown() override {
+        ReleaseAll();
+        DestroyWindow(window_);
+        window_ = nullptr;
     }
-    return files;
-}
-
-// LoadGraphics for a window of the screen's size at (0, 0), from `folder`.
-void LoadFor(HWND window, int width, int height, const std::wstring& folder) {
-    ResetState(window, width, height);
-    folder.copy(g_state.installDir, kInstallDirLength - 1);
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    LoadGraphics(rect);
-}
+    HWND window_ = nullptr;
+};
 
 int WidthOf(HBITMAP bitmap) {
     return bitmap == nullptr ? 0 : BitmapSize(bitmap).cx;
 }
 
-TEST(LoadGraphics, SpriteSizeFollowsTheScreenAndTheOtherSizeIsNeverTried) {
+TEST_F(Loading, SpriteSizeFollowsTheScreenAndTheOtherSizeIsNeverTried) {
     const std::wstring both = MakeFolder(L"both", GameFiles(true, true));
     const std::wstring onlySmall = MakeFolder(L"onlySmall", GameFiles(false, true));
     const std::wstring onlyLarge = MakeFolder(L"onlyLarge", GameFiles(true, false));
@@ -189,49 +189,41 @@ TEST(LoadGraphics, SpriteSizeFollowsTheScreenAndTheOtherSizeIsNeverTried) {
     };
     for (const auto& s : screens) {
         SCOPED_TRACE(testing::Message() << s.width << "x" << s.height);
-        HWND window = CreateSceneWindow(0, 0, s.width, s.height);
-        LoadFor(window, s.width, s.height, both);
+        Load(both, s.width, s.height);
         EXPECT_EQ(s.small ? 25 : 50, WidthOf(g_state.landerBitmap));
         EXPECT_EQ(s.small ? kLanderFireSmallHeight : kLanderFireHeight, BitmapSize(g_state.flameBitmap).cy);
         EXPECT_EQ(48, WidthOf(g_state.backgroundBitmap));
         EXPECT_EQ(kBoomWidth, WidthOf(g_state.explosionBitmap));
-        ReleaseAll();
 
         // Without the files of the chosen size both lander pictures stay null.
-        LoadFor(window, s.width, s.height, s.small ? onlyLarge : onlySmall);
+        Load(s.small ? onlyLarge : onlySmall, s.width, s.height);
         EXPECT_EQ(nullptr, g_state.landerBitmap);
         EXPECT_EQ(nullptr, g_state.flameBitmap);
         EXPECT_NE(nullptr, g_state.backgroundBitmap);
         EXPECT_NE(nullptr, g_state.explosionBitmap);
-        ReleaseAll();
-        DestroyWindow(window);
     }
 }
 
-TEST(LoadGraphics, BufferReachesTheWindowsRightAndBottomEdges) {
+TEST_F(Loading, BufferReachesTheWindowsRightAndBottomEdges) {
     const struct {
         RECT window;
         int bufferWidth, bufferHeight;
     } cases[] = {{{0, 0, 480, 588}, 480, 588}, {{10, 20, 110, 70}, 110, 70}, {{0, 26, 240, 294}, 240, 294}};
     for (const auto& c : cases) {
-        HWND window = CreateSceneWindow(c.window.left, c.window.top, c.window.right - c.window.left,
-                                        c.window.bottom - c.window.top);
-        LoadFor(window, 480, 640, L"C:\\no such folder");
+        Load(L"C:\\no such folder", 480, 640, c.window);
         ASSERT_NE(nullptr, g_state.backBuffer);
         const SIZE size = BitmapSize(static_cast<HBITMAP>(GetCurrentObject(g_state.backBuffer, OBJ_BITMAP)));
         EXPECT_EQ(c.bufferWidth, size.cx);
         EXPECT_EQ(c.bufferHeight, size.cy);
         // A folder that does not exist: every picture null, the buffer made all the same.
-        EXPECT_EQ(nullptr, g_state.backgroundBitmap);
-        EXPECT_EQ(nullptr, g_state.landerBitmap);
-        EXPECT_EQ(nullptr, g_state.flameBitmap);
-        EXPECT_EQ(nullptr, g_state.explosionBitmap);
-        ReleaseAll();
-        DestroyWindow(window);
+        for (HBITMAP picture :
+             {g_state.backgroundBitmap, g_state.landerBitmap, g_state.flameBitmap, g_state.explosionBitmap}) {
+            EXPECT_EQ(nullptr, picture);
+        }
     }
 }
 
-TEST(LoadGraphics, EmptyFolderMeansTheRootOfTheCurrentDrive) {
+TEST_F(Loading, EmptyFolderMeansTheRootOfTheCurrentDrive) {
     // The current drive is the one of the temporary folder (inside the test's own Wine prefix).
     const std::wstring folder = MakeFolder(L"cwd");
     wchar_t previous[MAX_PATH] = {};
@@ -241,20 +233,17 @@ TEST(LoadGraphics, EmptyFolderMeansTheRootOfTheCurrentDrive) {
     CopyFileW(TestDataFile(L"quadrants.gif").c_str(), (root + L"back.gif").c_str(), FALSE);
     CopyFileW(TestDataFile(L"lander.gif").c_str(), (root + L"mlander.gif").c_str(), FALSE);
 
-    HWND window = CreateSceneWindow(0, 0, 480, 640);
-    LoadFor(window, 480, 640, L"");
+    Load(L"", 480, 640);
     EXPECT_EQ(48, WidthOf(g_state.backgroundBitmap));
     EXPECT_EQ(50, WidthOf(g_state.landerBitmap));
     EXPECT_EQ(nullptr, g_state.flameBitmap);
-    ReleaseAll();
-    DestroyWindow(window);
 
     DeleteFileW((root + L"back.gif").c_str());
     DeleteFileW((root + L"mlander.gif").c_str());
     SetCurrentDirectoryW(previous);
 }
 
-TEST(LoadGraphics, NameThatDoesNotFitIsAMissingPicture) {
+TEST_F(Loading, NameThatDoesNotFitIsAMissingPicture) {
     // A folder of 237 units: every name fits but "\mlander_fire_small.gif". A file named like the cut name
     // must not be taken for it.
     const std::wstring base = MakeFolder(L"long");
@@ -267,48 +256,26 @@ TEST(LoadGraphics, NameThatDoesNotFitIsAMissingPicture) {
     CopyFileW(TestDataFile(L"lander_fire_small.gif").c_str(), (folder + L"\\mlander_fire_small.gi").c_str(),
               FALSE);
 
-    HWND window = CreateSceneWindow(0, 0, 240, 320);
-    LoadFor(window, 240, 320, folder);
+    Load(folder, 240, 320);
     EXPECT_EQ(25, WidthOf(g_state.landerBitmap)) << "a name of 259 units still fits";
     EXPECT_EQ(nullptr, g_state.flameBitmap);
     EXPECT_NE(nullptr, g_state.backgroundBitmap);
     EXPECT_NE(nullptr, g_state.explosionBitmap);
-    ReleaseAll();
-    DestroyWindow(window);
 }
 
-TEST(LoadGraphics, UnreadablePicturesStayNullAndTheFallbacksAreDrawn) {
-    const std::wstring folder = MakeFolder(L"broken", {{TestDataFile(L"boom.gif"), L"explosion.gif"}});
-    WriteFile(folder + L"\\back.gif", "", 0);
-    WriteFile(folder + L"\\mlander.gif", "GIF89a\x32\x00", 8);
-    WriteFile(folder + L"\\mlander_fire.gif", "not a picture", 13);
+TEST_F(Loading, UnreadablePicturesStayNullAndTheFallbacksAreDrawn) {
+    const std::wstring folder = MakeFolder(L"broken", GameFiles(false, false, false));
+    WriteBytes(folder + L"\\back.gif", "");
+    WriteBytes(folder + L"\\mlander.gif", std::string("GIF89a\x32\x00", 8));
+    WriteBytes(folder + L"\\mlander_fire.gif", "not a picture");
 
-    HWND window = CreateSceneWindow(0, 0, 480, 640);
-    LoadFor(window, 480, 640, folder);
+    Load(folder, 480, 640);
     EXPECT_EQ(nullptr, g_state.backgroundBitmap);
     EXPECT_EQ(nullptr, g_state.landerBitmap);
     EXPECT_EQ(nullptr, g_state.flameBitmap);
     EXPECT_NE(nullptr, g_state.explosionBitmap);
-
-    DrawScene(window);
+    DrawScene(window_);
     EXPECT_EQ(RGB(255, 255, 255), GetPixel(g_state.backBuffer, 0, 0)) << "the white fallback background";
-    ReleaseAll();
-    DestroyWindow(window);
-}
-
-TEST(ReleaseSprites, DeletesEachPictureAndLeavesTheFields) {
-    g_state = GameState();
-    g_state.backgroundBitmap = SHLoadImageFile(TestDataFile(L"strip9.gif").c_str());
-    g_state.flameBitmap = SHLoadImageFile(TestDataFile(L"strip9.gif").c_str());
-    g_state.explosionBitmap = SHLoadImageFile(TestDataFile(L"strip9.gif").c_str());
-    const GameState before = g_state; // landerBitmap null: passed on without harm
-    ReleaseSprites();
-    for (HBITMAP picture : {g_state.backgroundBitmap, g_state.flameBitmap, g_state.explosionBitmap}) {
-        EXPECT_EQ(0u, GetObjectType(picture)) << "picture still alive";
-    }
-    EXPECT_EQ(before.backgroundBitmap, g_state.backgroundBitmap) << "fields are not cleared";
-    EXPECT_EQ(before.explosionBitmap, g_state.explosionBitmap);
-    g_state = GameState();
 }
 
 } // namespace

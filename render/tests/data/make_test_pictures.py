@@ -67,7 +67,8 @@ def main():
             else:
                 pixels.append(rng.choice((keys[f], bodies[f], keys[(f + 1) % 10])))
     save("strip95.gif", pixels, w, h)
-    header += ["const int kStripWidth = %d, kStripHeight = %d;" % (w, h), table("kStrip", pixels)]
+    # The tests read its pixels back through the loader, which key_red.gif checks colour for colour.
+    header += ["const int kStripWidth = %d, kStripHeight = %d;" % (w, h)]
     save("strip9.gif", [(0, 0, 200)] * 9 * 4, 9, 4)
 
     # Scene pictures of plain colours, so a probe tells which picture is drawn where. Sprites keep the key
