@@ -48,19 +48,14 @@ TEST(Binding, EachLibraryFormAndWhatTheGameThenReads) {
         SCOPED_TRACE(testing::Message() << "library " << c.variant);
         ResetSensorBinding();
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tundraBit");
-        SetDllDirectoryW((BesideTest(L"variants\\") + c.variant).c_str());
+        SetDllDirectoryW((BesideThisProgram(L"variants\\") + c.variant).c_str());
 
         EXPECT_EQ(c.result, LoadSensorSdk());
 
         std::vector<SeenBox> boxes = watcher.Seen();
         ASSERT_EQ(c.message != nullptr ? 1u : 0u, boxes.size());
         if (c.message != nullptr) {
-            EXPECT_EQ(c.message, boxes[0].text);
-            EXPECT_EQ(L"Error", boxes[0].caption);
-            EXPECT_TRUE(boxes[0].topmost);
-            EXPECT_FALSE(boxes[0].icon);
-            EXPECT_EQ(1, boxes[0].buttons);
-            EXPECT_EQ(nullptr, boxes[0].owner);
+            ExpectErrorBox(boxes[0], c.message, nullptr);
         }
         EXPECT_EQ(c.bindsOpen, g_state.sensorOpenFn != nullptr);
         EXPECT_EQ(c.bindsClose, g_state.sensorCloseFn != nullptr);

@@ -21,7 +21,7 @@ class Notifications : public testing::Test {
     void SetUp() override {
         ResetSensorBinding();
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\HTC");
-        SetDllDirectoryW(BesideTest(L"..\\bin").c_str());
+        SetDllDirectoryW(BesideThisProgram(L"..\\bin").c_str());
         window_ = CreateCountingWindow();
     }
     void TearDown() override {
@@ -48,12 +48,7 @@ TEST_F(Notifications, WithoutTheServiceBothEndsReportAndNothingIsRegisteredOrClo
     ASSERT_EQ(2u, boxes.size());
     const HWND owners[] = {window_, nullptr}; // at start, at stop
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(L"Unable to create Sensor Event", boxes[i].text);
-        EXPECT_EQ(L"Error", boxes[i].caption);
-        EXPECT_TRUE(boxes[i].topmost);
-        EXPECT_FALSE(boxes[i].icon);
-        EXPECT_EQ(1, boxes[i].buttons);
-        EXPECT_EQ(owners[i], boxes[i].owner);
+        ExpectErrorBox(boxes[i], L"Unable to create Sensor Event", owners[i]);
     }
     EXPECT_EQ(untouched, g_state.notifyHandle);
     EXPECT_EQ(nullptr, g_state.aygshellModule) << "neither registered nor closed";
@@ -121,7 +116,7 @@ TEST_F(Notifications, OnlyTheRegistrationsUserDataRepaints) {
 }
 
 TEST_F(Notifications, AMissingShellLibraryIsTriedAgainAtTheNextCall) {
-    SetDllDirectoryW(BesideTest(L"variants\\missing").c_str());
+    SetDllDirectoryW(BesideThisProgram(L"variants\\missing").c_str());
     HREGNOTIFY handle = nullptr;
     EXPECT_EQ(0, RegistryNotifyWindow(HKEY_LOCAL_MACHINE, kSensorKey, L"EventChanged", window_,
                                       WM_SENSORCHANGED, 1, nullptr, &handle));
@@ -129,7 +124,7 @@ TEST_F(Notifications, AMissingShellLibraryIsTriedAgainAtTheNextCall) {
     EXPECT_EQ(nullptr, g_state.aygshellModule);
     EXPECT_EQ(nullptr, handle);
 
-    SetDllDirectoryW(BesideTest(L"..\\bin").c_str());
+    SetDllDirectoryW(BesideThisProgram(L"..\\bin").c_str());
     EXPECT_EQ(S_OK, RegistryNotifyWindow(HKEY_LOCAL_MACHINE, kSensorKey, L"EventChanged", window_,
                                          WM_SENSORCHANGED, 1, nullptr, &handle));
     ASSERT_NE(nullptr, handle);

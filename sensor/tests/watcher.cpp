@@ -2,6 +2,8 @@
 
 #include "sensor/sensor.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 PaintCounts g_paintCounts;
@@ -89,23 +91,19 @@ void BoxWatcher::Run() {
 }
 
 HWND CreateCountingWindow() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = CountingProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"sensorTestWindow";
-    RegisterClassW(&wc); // fails harmlessly after the first time
-    HWND window = CreateWindowExW(0, L"sensorTestWindow", L"sensor", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND window = CreateTestWindow(0, 0, 240, 320, CountingProc);
     UpdateWindow(window);
     g_paintCounts = PaintCounts();
     return window;
 }
 
-std::wstring BesideTest(const wchar_t* relative) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring folder(self);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1) + relative;
+void ExpectErrorBox(const SeenBox& box, const wchar_t* text, HWND owner) {
+    EXPECT_EQ(text, box.text);
+    EXPECT_EQ(L"Error", box.caption);
+    EXPECT_TRUE(box.topmost);
+    EXPECT_FALSE(box.icon);
+    EXPECT_EQ(1, box.buttons);
+    EXPECT_EQ(owner, box.owner);
 }
 
 void ResetSensorBinding() {

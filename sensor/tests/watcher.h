@@ -1,8 +1,9 @@
-// Helpers of the sensor tests: a watcher that sees and dismisses message boxes, a window that counts its
-// paints, and the folders of the stand-in libraries.
+// Helpers of the sensor tests: a watcher that sees and dismisses message boxes, and a window that counts
+// its paints.
 #pragma once
 
 #include "game.h"
+#include "testsupport.h"
 
 #include <atomic>
 #include <mutex>
@@ -47,23 +48,8 @@ struct PaintCounts {
 extern PaintCounts g_paintCounts;
 HWND CreateCountingWindow();
 
-// Runs this thread's messages until `done()` holds or `timeoutMs` passes; returns `done()`.
-template <typename Done> bool PumpUntil(Done done, DWORD timeoutMs) {
-    for (const DWORD start = GetTickCount(); !done();
-         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&msg);
-        }
-        if (GetTickCount() - start > timeoutMs) {
-            return done();
-        }
-    }
-    return true;
-}
-
-// A folder relative to this test program's: "variants\good" and the like, or "..\bin" (the shell library).
-std::wstring BesideTest(const wchar_t* relative);
+// Checks that `box` is the library's "Error" report: `text`, topmost, one button, no icon, owned by `owner`.
+void ExpectErrorBox(const SeenBox& box, const wchar_t* text, HWND owner);
 
 // Forgets every binding and unloads the libraries it loaded, so that each case starts as a fresh run.
 void ResetSensorBinding();

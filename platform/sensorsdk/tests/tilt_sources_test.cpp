@@ -4,9 +4,9 @@
 #include "tilt_shared.h"
 #include "tilt_sources.h"
 
-#include <gtest/gtest.h>
+#include "testsupport.h"
 
-#include <stdio.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
@@ -91,13 +91,8 @@ TEST(KeyboardRamp, ATapIsSmallAndAHoldIsFull) {
 
 // The library beside this program, replaying a script and publishing each sample.
 TEST(SensorLibrary, ReplaysTheScriptAndPublishesEachSample) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    std::wstring path = std::wstring(folder) + L"tilt_script_test.txt";
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(nullptr, file);
-    fputs("# a short round\n-120 35\n\nnot a sample\n600 -240\n", file);
-    fclose(file);
+    const std::wstring path = TempPath(L"tilt_script_test.txt");
+    WriteBytes(path, "# a short round\n-120 35\n\nnot a sample\n600 -240\n");
     SetEnvironmentVariableW(L"CRATERDIP_TILT_SCRIPT", path.c_str());
 
     HMODULE library = LoadLibraryW(L"HTCSensorSDK.dll");
