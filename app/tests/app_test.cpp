@@ -5,6 +5,8 @@
 #include "app_seams.h"
 #include "res/resource.h"
 
+#include "testsupport.h"
+
 #include <gtest/gtest.h>
 
 #include <limits.h>
@@ -50,12 +52,7 @@ class Shell : public testing::Test {
         RECT area = kWorkArea;
         SystemParametersInfoW(SPI_SETWORKAREA, 0, &area, 0);
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
-        std::wstring assets = L"Z:";
-        for (const char* c = CRATERDIP_ASSET_DIR; *c; ++c) {
-            assets += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-        }
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Apps\\tundraBit craterDip", L"InstallDir", REG_SZ,
-                        assets.c_str(), static_cast<DWORD>((assets.size() + 1) * sizeof(wchar_t)));
+        StoreInstallDir(CRATERDIP_ASSET_DIR);
     }
     void TearDown() override { Stop(); }
 
@@ -75,18 +72,6 @@ class Shell : public testing::Test {
         DeleteDC(g_state.backBuffer);
         g_state = GameState();
         window_ = nullptr;
-    }
-    template <typename Done> bool PumpUntil(DWORD ms, Done done) {
-        for (const DWORD start = GetTickCount(); !done();
-             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
-            if (GetTickCount() - start > ms) {
-                return false;
-            }
-            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
-                DispatchMessageW(&message);
-            }
-        }
-        return true;
     }
     LRESULT Send(UINT message, WPARAM wParam) { return SendMessageW(window_, message, wParam, 0); }
 
@@ -191,7 +176,7 @@ TEST_F(Shell, KeepAwakeGoesOnAfterTheGameTimerHasStopped) {
     Send(WM_TIMER, IDT_GAME);
     ASSERT_EQ(0u, g_state.gameTimer);
     const int altitude = g_state.altitude;
-    EXPECT_TRUE(PumpUntil(7000, [] { return g_appSeams.idleResets > 0; })) << "every 5 s";
+    EXPECT_TRUE(PumpUntil([] { return g_appSeams.idleResets > 0; }, 7000)) << "every 5 s";
     EXPECT_EQ(altitude, g_state.altitude) << "no tick";
 }
 
@@ -233,7 +218,7 @@ TEST_F(Shell, RestartStartsAgainDuringAFlightAnExplosionAndAfterTheTimerStopped)
     for (int explosionFramesLeft : {-1, 4, 0}) { // -1: flying
         Start();
         const int fresh = g_state.altitude;
-        ASSERT_TRUE(PumpUntil(3000, [&] { return g_state.altitude < fresh; }));
+        ASSERT_TRUE(PumpUntil([&] { return g_state.altitude < fresh; }, 3000));
         if (explosionFramesLeft >= 0) {
             g_state.roundOver = g_state.crashed = 1;
             g_state.explosionFramesLeft = explosionFramesLeft;
@@ -243,7 +228,7 @@ TEST_F(Shell, RestartStartsAgainDuringAFlightAnExplosionAndAfterTheTimerStopped)
         EXPECT_EQ(0, Send(WM_COMMAND, IDM_RESTART));
         EXPECT_EQ(0, g_state.roundOver + g_state.crashed);
         EXPECT_EQ(fresh, g_state.altitude);
-        EXPECT_TRUE(PumpUntil(3000, [&] { return g_state.altitude < fresh; })) << "the game timer runs";
+        EXPECT_TRUE(PumpUntil([&] { return g_state.altitude < fresh; }, 3000)) << "the game timer runs";
         Stop();
     }
 }
@@ -371,7 +356,7 @@ TEST_F(Shell, TheButtonsAndSoftKeysReachTheGame) {
             SendMessageW(g_state.menuBar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, 5));
             SendMessageW(g_state.menuBar, WM_LBUTTONUP, 0, MAKELPARAM(c.x, 5));
         }
-        PumpUntil(2000, [&] { return g_popup.shown || g_state.fuel != 7; });
+        PumpUntil([&] { return g_popup.shown || g_state.fuel != 7; }, 2000);
         KillTimer(nullptr, watch);
         EXPECT_EQ(c.options, g_popup.shown);
         EXPECT_EQ(c.options ? OptionsPopup() : nullptr, g_popup.menu);

@@ -3,6 +3,8 @@
 #include "coredll.h"
 #include "res/resource.h"
 
+#include "testsupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,13 +14,6 @@
 #include <vector>
 
 namespace {
-
-std::wstring ProgramPath() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + L"craterDip.exe";
-}
 
 // Resource templates as little-endian words, strings zero-terminated, items DWORD-aligned.
 struct Template {
@@ -64,7 +59,8 @@ std::vector<BYTE> ResourceBytes(HMODULE module, LPCWSTR type, LPCWSTR name) {
 }
 
 TEST(Program, ResourcesAsBuilt) {
-    HMODULE module = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module =
+        LoadLibraryExW(BesideThisProgram(L"craterDip.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, module);
     Template menu, bar, strings, dialog;
     // Items: flags (0x10 pop-up, 0x80 last), command unless a pop-up, text; separators are 0, 0, "".
@@ -127,35 +123,12 @@ struct ErrorBoxWatcher {
     }
 };
 
-// One run of the program; a run that a failed check leaves behind is ended with the test.
-struct GameRun {
-    PROCESS_INFORMATION process = {};
-    bool Start() {
-        std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        return CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &process);
-    }
-    DWORD ExitCode() {
-        DWORD code = STILL_ACTIVE;
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &code);
-        return code;
-    }
-    ~GameRun() {
-        TerminateProcess(process.hProcess, 1);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
-};
-
 TEST(Program, ASecondStartBringsTheFirstForwardAndTheFirstShutsDownCleanly) {
     const wchar_t settings[] = L"Software\\tundraBit\\craterDip";
     RegDeleteTreeW(HKEY_CURRENT_USER, settings);
     ErrorBoxWatcher watcher;
-    GameRun first, second;
-    ASSERT_TRUE(first.Start());
+    ChildProcess first, second;
+    ASSERT_TRUE(first.Start(L"craterDip.exe"));
     // Started once its window is up and enabled (no report box of the sensor open) for a while.
     HWND game = nullptr;
     for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50)) {
@@ -169,14 +142,14 @@ TEST(Program, ASecondStartBringsTheFirstForwardAndTheFirstShutsDownCleanly) {
     HWND bar = FindWindowW(L"craterDipMenuBar", nullptr);
     EXPECT_TRUE(IsWindowVisible(bar));
 
-    ASSERT_TRUE(second.Start());
-    EXPECT_EQ(0u, second.ExitCode()) << "a second start ends with 0";
+    ASSERT_TRUE(second.Start(L"craterDip.exe"));
+    EXPECT_EQ(0u, second.Wait()) << "a second start ends with 0";
     EXPECT_EQ(nullptr, FindWindowExW(nullptr, game, L"craterDipClass", nullptr)) << "no second window";
     EXPECT_EQ(game, GetForegroundWindow()) << "the running game is in front";
 
     PostMessageW(game, WM_COMMAND, IDM_HARD, 0);
     PostMessageW(game, WM_COMMAND, IDM_EXIT, 0);
-    EXPECT_EQ(0u, first.ExitCode());
+    EXPECT_EQ(0u, first.Wait());
     EXPECT_FALSE(IsWindow(bar)) << "the menu bar is gone";
     DWORD level = 0, size = sizeof level;
     RegGetValueW(HKEY_CURRENT_USER, settings, L"level", RRF_RT_REG_DWORD, nullptr, &level, &size);

@@ -2,6 +2,8 @@
 // their timing, and paths that end in a backslash or do not fit.
 #include "feedback.h"
 
+#include "testsupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,19 +18,13 @@ struct TraceLine {
     std::string text;
 };
 
-std::wstring Temp(const std::wstring& name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return temp + name;
-}
-
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end()); // the test's paths are ASCII
 }
 
 // A folder whose path is exactly `length` characters, holding `file` (when that path can exist).
 std::wstring FolderWith(size_t length, const wchar_t* file) {
-    std::wstring path = Temp(L"fb");
+    std::wstring path = TempPath(L"fb");
     CreateDirectoryW(path.c_str(), nullptr);
     while (path.size() < length) {
         path += L"\\" + std::wstring(std::min<size_t>(length - path.size() - 1, 50), L'd');
@@ -55,7 +51,7 @@ std::vector<TraceLine> Trace(const std::wstring& path) {
 // over, and in `during` the trace as it stood when the request returned.
 std::vector<TraceLine> Feedback(bool crash, const std::wstring& installDir,
                                 std::vector<TraceLine>* during = nullptr) {
-    const std::wstring trace = Temp(L"feedback_trace.txt");
+    const std::wstring trace = TempPath(L"feedback_trace.txt");
     DeleteFileW(trace.c_str());
     SetEnvironmentVariableW(L"CRATERDIP_TRACE", trace.c_str());
     wcsncpy(g_state.installDir, installDir.c_str(), kInstallDirLength - 1);
@@ -78,7 +74,7 @@ std::vector<TraceLine> Feedback(bool crash, const std::wstring& installDir,
 TEST(Feedback, EachOutcomeRequestsItsSoundAndOnlyACrashVibrates) {
     const std::wstring withSounds = FolderWith(0, L"cheer.wav");
     FolderWith(0, L"destroyed.wav");
-    const std::wstring empty = Temp(L"fb_empty");
+    const std::wstring empty = TempPath(L"fb_empty");
     CreateDirectoryW(empty.c_str(), nullptr);
     const struct {
         bool crash;
@@ -102,7 +98,7 @@ TEST(Feedback, EachOutcomeRequestsItsSoundAndOnlyACrashVibrates) {
 
 TEST(Feedback, ACrashPulsesThreeTimesOnItsOwnThreadAndEndsOff) {
     std::vector<TraceLine> during;
-    std::vector<TraceLine> lines = Feedback(true, Temp(L"fb_empty"), &during);
+    std::vector<TraceLine> lines = Feedback(true, TempPath(L"fb_empty"), &during);
     EXPECT_LT(during.size(), 6u) << "the request returned before the vibration ended";
     ASSERT_EQ(6u, lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
