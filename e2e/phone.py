@@ -127,8 +127,17 @@ class Phone:
         value = int(match.group(1), 16)
         return value - (1 << 32) if value >= 1 << 31 else value
 
+    def prefix_screen(self):
+        """The screen size the launcher last set the prefix up for, or None before its first run."""
+        try:
+            with open(os.path.join(self.prefix, '.craterdip', 'screen')) as state:
+                return state.read().strip()
+        except FileNotFoundError:
+            return None
+
     def clear_settings(self):
-        self.wine('reg', 'delete', SETTINGS_KEY, '/f', check=False)
+        if self.prefix_screen() is not None:  # a prefix not made yet has no settings
+            self.wine('reg', 'delete', SETTINGS_KEY, '/f', check=False)
 
     def screenshot(self, width, height):
         png = subprocess.run(['import', '-display', self.env['DISPLAY'], '-window', 'root', 'png:-'],
@@ -163,6 +172,10 @@ class Run:
         self.probe = None
         self.client = None
         env = dict(phone.env)
+        if (phone_args or game) and phone.prefix_screen() != '%dx%d' % screen:
+            # The phone shell started directly runs on the desktop the launcher last set up: set it up.
+            subprocess.run([os.path.join(ROOT, 'craterdip'), '--screen', '%dx%d' % screen, '--exit-after', '0'],
+                           env=phone.env, stdout=self.log, stderr=subprocess.STDOUT, timeout=300)
         if phone_args or game:
             env.update(CRATERDIP_SEED=str(seed), CRATERDIP_TILT_SCRIPT='Z:' + self.script.replace('/', '\\'),
                        CRATERDIP_TRACE='Z:' + self.trace.replace('/', '\\'))

@@ -1,0 +1,544 @@
+#!/usr/bin/python3
+"""The fault matrix: the real game in the phone (one Xvfb, one Wine prefix) started once per row with broken
+pictures, sounds, registry values, sensor pieces or odd screens, and checked from outside: no crash or
+undefined-behaviour trap, no hang (every wait is bounded), the fallback on screen probed at the layout's
+coordinates, the trace of sounds and vibration, the message boxes, exit code 0 and the settings afterwards.
+
+  fault_matrix.py --bin BUILD/bin --faults BUILD/faults --work BUILD/faults/work [ROW ...]
+
+Rows that cannot hide each other's faults share a run (a broken lander picture and a broken explosion strip,
+say: the strip is only drawn once the lander is gone); a baseline run on each screen shows that every probe
+sees the picture it looks for when nothing is broken.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+import phone as ph  # noqa: E402
+from phone import Failure, wait_until  # noqa: E402
+import autopilot  # noqa: E402  (tools/, put on the path by phone.py)
+import lander_model  # noqa: E402
+from PIL import Image  # noqa: E402
+
+REPO = ph.ROOT
+GAME_DIR = r'C:\faults\game'
+ASSET_DIR = r'C:\faults\assets'
+DEFAULT_DIR = r'C:\Program Files\craterDip'  # what "\Program Files\craterDip" names from the game's drive
+SETTINGS_KEY = r'HKEY_CURRENT_USER\Software\tundraBit\craterDip'
+INSTALL_KEY = r'HKEY_LOCAL_MACHINE\Software\Apps\tundraBit craterDip'
+CRASH_PATTERNS = ('Unhandled exception', 'illegal instruction', 'page fault')
+
+LARGE = (480, 640)
+SMALL = (240, 320)
+TINY_COLOUR = (0, 160, 0)
+BLACK = (0, 0, 0)
+LONG_259 = 'C:\\faults\\' + '\\'.join(['d' * 60] * 4) + '\\' + 'e' * (259 - 10 - 4 * 61)
+LONG_300 = 'C:\\faults\\' + '\\'.join(['d' * 60] * 4) + '\\' + 'e' * (300 - 10 - 4 * 61)
+SEED = 7
+DRAW = next(lander_model.randoms(SEED)) % 10
+
+
+# ---- the broken files ---------------------------------------------------------------------------------
+def picture_variant(kind, name, folder):
+    """Writes the `kind` of broken picture `name` into folder; returns its path, or None for 'missing'."""
+    path = os.path.join(folder, kind + '-' + name)
+    if kind == 'missing':
+        return None
+    if os.path.exists(path):
+        return path
+    if kind == 'empty':
+        open(path, 'wb').close()
+    elif kind == 'truncated':
+        with open(os.path.join(REPO, 'assets', name), 'rb') as good:
+            data = good.read()
+        with open(path, 'wb') as out:
+            out.write(data[:len(data) // 2])
+    elif kind == 'text':
+        with open(path, 'w') as out:
+            out.write('This is a text file, not a picture.\n')
+    elif kind in ('tiny', 'huge', 'strip9'):
+        size = {'tiny': (1, 1), 'huge': (10000, 10000), 'strip9': (9, 60)}[kind]
+        image = Image.new('P', size, 0)
+        # One colour: a few kilobytes on disk even at 10000 x 10000. The 9-pixel strip is fire-coloured
+        # but for its top-left key pixel, so any frame drawn from it would show.
+        image.putpalette(list(TINY_COLOUR) + [255, 90, 0] + [0] * 762)
+        if kind == 'strip9':
+            image.paste(1, (0, 0, 9, 60))
+            image.putpixel((0, 0), 0)
+        image.save(path)
+    return path
+
+
+def sound_variant(kind, name, folder):
+    path = os.path.join(folder, kind + '-' + name)
+    if kind == 'missing':
+        return None
+    with open(path, 'wb') as out:
+        out.write(b'RIFF\x04\x00\x00\x00WAVE' if kind == 'corrupt' else b'')
+    return path
+
+
+# ---- registry -----------------------------------------------------------------------------------------
+def reg_string(text):
+    return '"%s"' % text.replace('\\', '\\\\')
+
+
+def reg_data(kind, value):
+    """The .reg notation of one value."""
+    if kind == 'dword':
+        return 'dword:%08x' % (value & 0xFFFFFFFF)
+    if kind == 'sz':
+        return reg_string(value)
+    if kind == 'binary':
+        return 'hex:' + ','.join('%02x' % b for b in value)
+    if kind == 'qword':
+        return 'hex(b):' + ','.join('%02x' % b for b in (value & (1 << 64) - 1).to_bytes(8, 'little'))
+    raise ValueError(kind)
+
+
+def parse_reg_query(text):
+    """{name: (type, value)} from `reg query`: DWORDs as signed numbers, other data as printed."""
+    values = {}
+    for line in text.splitlines():
+        match = re.match(r'\s+(\S+)\s+(REG_\w+)\s*(.*)$', line)
+        if match:
+            name, kind, data = match.groups()
+            if kind == 'REG_DWORD':
+                number = int(data, 16)
+                data = number - (1 << 32) if number >= 1 << 31 else number
+            values[name] = (kind, data)
+    return values
+
+
+# ---- the rows -----------------------------------------------------------------------------------------
+class Row:
+    """One run of the game and what it must show. `pictures` and `sounds` map a file to its fault;
+    `settings` are the values stored before the run as (name, kind, value); `kept` the values expected
+    afterwards (None: the stored ones, with "level" rewritten as a REG_DWORD of `level`)."""
+
+    def __init__(self, name, screen=LARGE, pictures=None, sounds=None, install_dir=ASSET_DIR, settings=(),
+                 level=1, sensor='real', shell='real', service=True, flight='crash', samples=None, rest=(0, 0),
+                 boxes=(), exit_boxes=(), folder_files=True, tried=''):
+        self.name = name
+        self.screen = screen
+        self.pictures = pictures or {}
+        self.sounds = sounds or {}
+        self.install_dir = install_dir
+        self.settings = list(settings)
+        self.level = level
+        self.sensor = sensor
+        self.shell = shell
+        self.service = service
+        self.flight = flight
+        self.samples = samples
+        self.rest = rest
+        self.boxes = boxes
+        self.exit_boxes = exit_boxes
+        self.folder_files = folder_files
+        self.tried = tried
+
+    @property
+    def small(self):
+        return lander_model.scale(self.screen[0], 480) < 0.8 or lander_model.scale(self.screen[1], 640) < 0.8
+
+    def fault(self, name):
+        return self.pictures.get(name)
+
+    def lander_file(self):
+        return 'mlander_small.gif' if self.small else 'mlander.gif'
+
+    def flame_file(self):
+        return 'mlander_fire_small.gif' if self.small else 'mlander_fire.gif'
+
+    def assets_reachable(self):
+        """Whether the game finds its files: the folder it names exists and every name fits."""
+        return self.folder_files
+
+
+KINDS = ('missing', 'empty', 'truncated', 'text', 'tiny', 'huge')
+SENSOR_FOR_KIND = {'missing': 'missing', 'empty': 'noopen', 'truncated': 'nodata', 'text': 'noclose',
+                   'tiny': 'nullopen'}
+SENSOR_BOX = {'missing': 'Unable to load Sensor DLL', 'noopen': 'Unable to find entry point',
+              'nodata': 'Unable to find entry point', 'noclose': 'Unable to find entry point'}
+EXTREME = [(32767, 32767), (-32768, -32768), (-32768, -32768), (32767, -32767), (-32768, 32767),
+           (32767, -32768), (-32767, -32768), (0, -32768)]
+
+
+def picture_rows():
+    rows = []
+    for kind in KINDS:
+        sensor = SENSOR_FOR_KIND.get(kind, 'real')
+        rows.append(Row(
+            'large-lander-' + kind, LARGE,
+            pictures={'back.gif': kind, 'mlander.gif': kind, 'explosion.gif': kind},
+            sounds={'destroyed.wav': {'missing': 'missing', 'text': 'corrupt'}.get(kind, 'good')},
+            sensor=sensor, boxes=(SENSOR_BOX[sensor],) if sensor in SENSOR_BOX else (),
+            samples=[(0, -200)] * 60 if sensor != 'real' else None))
+        rows.append(Row(
+            'large-flame-' + kind, LARGE, pictures={'mlander_fire.gif': kind},
+            sounds={'cheer.wav': {'missing': 'missing', 'empty': 'corrupt'}.get(kind, 'good')},
+            shell='nonotify' if kind == 'huge' else 'real', flight='land'))
+    rows.append(Row('large-strip9', LARGE, pictures={'explosion.gif': 'strip9'}, sounds={'destroyed.wav': 'missing'}))
+    for kind in KINDS:
+        rows.append(Row('small-lander-' + kind, SMALL, pictures={'mlander_small.gif': kind}))
+        rows.append(Row('small-flame-' + kind, SMALL, pictures={'mlander_fire_small.gif': kind}, flight='land'))
+    return rows
+
+
+def registry_rows():
+    level = 'level'
+    return [
+        Row('installdir-empty', install_dir='', folder_files=True, flight='land', level=1,
+            settings=[(level, 'sz', '3')]),
+        Row('installdir-259', install_dir=LONG_259, folder_files=False, flight='land', level=1,
+            settings=[(level, 'binary', b'\x03\x00')]),
+        Row('installdir-300', install_dir=LONG_300, folder_files=True, flight='land', level=1,
+            settings=[(level, 'qword', 3)]),
+        Row('installdir-backslash', install_dir=ASSET_DIR + '\\', flight='land', level=-1,
+            settings=[(level, 'dword', -1)]),
+        Row('installdir-nowhere', install_dir=r'C:\faults\nowhere', folder_files=False, flight='land', level=7,
+            settings=[(level, 'dword', 7)]),
+        Row('level-intmax-tilt-intmin', flight='land', level=2147483647, rest=(-2147483648, 0),
+            settings=[(level, 'dword', 2147483647), ('tiltX', 'dword', -2147483648), ('tiltY', 'dword', 0)]),
+    ]
+
+
+def sensor_rows():
+    return [
+        Row('extreme-samples-no-service', flight='crash', samples=EXTREME, service=False,
+            boxes=('Unable to create Sensor Event',), exit_boxes=('Unable to create Sensor Event',)),
+    ]
+
+
+def screen_rows():
+    return [Row('screen-120x160', (120, 160)), Row('screen-1080x1920', (1080, 1920))]
+
+
+def baseline(screen):
+    return Row('baseline-%dx%d' % screen, screen, flight='land-then-crash')
+
+
+def all_rows():
+    return ([baseline(LARGE)] + [r for r in picture_rows() if r.screen == LARGE] + registry_rows() +
+            sensor_rows() + [baseline(SMALL)] + [r for r in picture_rows() if r.screen == SMALL] +
+            screen_rows())
+
+
+# ---- flights ------------------------------------------------------------------------------------------
+def thrust_landing(level, width, height, draw, rest=(0, 0)):
+    """A landing whose last burn keeps the engine on for at least 8 ticks in a row: (samples, the stretch of
+    sample numbers (from 1) whose ticks thrust, the model round)."""
+    game = lander_model.Round(level, width, height, draw)
+    window = autopilot.landing_window(game)
+    if window is None:
+        raise Failure('no landing on level %d, draw %d' % (level, draw))
+    for free_fall in range(200, -1, -1):
+        result, samples = autopilot.fly(level, width, height, draw, rest, free_fall, 8)
+        if not result.round_over or result.crashed:
+            continue
+        thrusting = [s[1] - rest[1] < -59 for s in samples]
+        stretch = longest_run(thrusting)
+        if stretch[1] - stretch[0] >= 8:
+            return samples, stretch, result
+    raise Failure('no landing with a long burn on level %d, draw %d' % (level, draw))
+
+
+def longest_run(flags):
+    best = (0, 0)
+    start = None
+    for i, flag in enumerate(flags + [False]):
+        if flag and start is None:
+            start = i
+        elif not flag and start is not None:
+            if i - start > best[1] - best[0]:
+                best = (start + 1, i + 1)
+            start = None
+    return best
+
+
+def model_flight(level, screen, samples, rest=(0, 0), reads=True):
+    """The model's first round: the round and how many samples it reads (0 when the sensor is absent)."""
+    game = lander_model.Round(level, screen[0], screen[1], DRAW, rest)
+    used = 0
+    while not game.round_over:
+        if game.reads_sample():
+            sample = samples[used] if reads and used < len(samples) else (0, 0)
+            used += 1
+            game.tick(*sample)
+        else:
+            game.tick()
+    return game, used if reads else 0
+
+
+# ---- the phone ----------------------------------------------------------------------------------------
+class FaultPhone(ph.Phone):
+    """The harness's phone with a screen large enough for 1080 x 1920, the game installed in a folder whose
+    libraries each row chooses, and one probe per desktop shared by the rows."""
+
+    def __init__(self, bin_dir, faults, work):
+        super().__init__(bin_dir, work)
+        self.faults = faults
+        self.drive_c = os.path.join(self.prefix, 'drive_c')
+        self.screen = None
+        self.probe = None
+        self.variants = os.path.join(work, 'variants')
+        os.makedirs(self.variants, exist_ok=True)
+        self.baselines = {}
+
+    def start(self):
+        self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', '1', '-screen', '0', '1152x1984x24', '-nolisten',
+                                      'tcp', '-noreset'], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        display = self.xvfb.stdout.readline().decode().strip()
+        if not display:
+            raise Failure('Xvfb did not start')
+        self.env['DISPLAY'] = ':' + display
+        if not os.path.exists(os.path.join(self.prefix, 'system.reg')):
+            subprocess.run(['wineboot', '-i'], env=self.env, capture_output=True, timeout=300)
+        subprocess.run(['wineserver', '-p600'], env=self.env, timeout=60)
+        default = self.unix(DEFAULT_DIR)
+        os.makedirs(default, exist_ok=True)
+        for name in os.listdir(os.path.join(REPO, 'assets')):
+            if name.endswith(('.gif', '.wav')):
+                shutil.copy(os.path.join(REPO, 'assets', name), default)
+
+    def stop(self):
+        self.quit_probe()
+        super().stop()
+
+    def unix(self, windows_path):
+        assert windows_path[:3].upper() == 'C:\\'
+        return os.path.join(self.drive_c, *windows_path[3:].split('\\'))
+
+    def regedit(self, lines, name):
+        path = os.path.join(self.work, name + '.reg')
+        with open(path, 'w') as out:
+            out.write('Windows Registry Editor Version 5.00\n\n' + '\n'.join(lines) + '\n')
+        self.wine('regedit', '/S', 'Z:' + path.replace('/', '\\'))
+
+    def quit_probe(self):
+        if self.probe and self.probe.poll() is None:
+            try:
+                self.probe.stdin.write('quit\n')
+                self.probe.stdin.flush()
+                self.probe.wait(10)
+            except (OSError, subprocess.TimeoutExpired):
+                self.probe.kill()
+        self.probe = None
+
+    def use_screen(self, screen):
+        """A desktop of the screen's size with the probe in it; a new size needs a new Wine session."""
+        if self.screen == screen and self.probe and self.probe.poll() is None:
+            return
+        self.quit_probe()
+        self.regedit(['[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]', '"Desktop"="craterDip"', '',
+                      '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]', '"craterDip"="%dx%d"' % screen, '',
+                      '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]', '"ShowCrashDialog"=dword:00000000'],
+                     'desktop')
+        subprocess.run(['wineserver', '-k'], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run(['wineserver', '-w'], env=self.env, timeout=60)
+        subprocess.run(['wineserver', '-p600'], env=self.env, timeout=60)
+        self.probe = subprocess.Popen([ph.WINE64, os.path.join(self.bin, 'probe.exe')], env=self.env,
+                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        if self.probe.stdout.readline().strip() != 'ready':
+            raise Failure('the probe did not start')
+        self.screen = screen
+
+    def lost(self):
+        """After a run had to be killed: the next row starts a fresh session."""
+        self.screen = None
+        self.probe = None
+
+    def install(self, row):
+        """The game's folder with the row's libraries, the asset folder with its files, the registry."""
+        game = self.unix(GAME_DIR)
+        shutil.rmtree(game, ignore_errors=True)
+        os.makedirs(game)
+        for name in ('craterDip.exe', 'phone.exe'):
+            shutil.copy(os.path.join(self.bin, name), game)
+        shell = os.path.join(self.faults, 'aygshell-nonotify') if row.shell == 'nonotify' else self.bin
+        shutil.copy(os.path.join(shell, 'aygshell.dll'), game)
+        if row.sensor == 'real':
+            shutil.copy(os.path.join(self.bin, 'HTCSensorSDK.dll'), game)
+        elif row.sensor != 'missing':
+            shutil.copy(os.path.join(self.faults, 'sensor-' + row.sensor, 'HTCSensorSDK.dll'), game)
+
+        assets = self.unix(ASSET_DIR)
+        shutil.rmtree(assets, ignore_errors=True)
+        os.makedirs(assets)
+        for name in os.listdir(os.path.join(REPO, 'assets')):
+            if not name.endswith(('.gif', '.wav')):
+                continue
+            kind = row.pictures.get(name) or row.sounds.get(name, 'good')
+            if kind == 'good':
+                source = os.path.join(REPO, 'assets', name)
+            elif name.endswith('.gif'):
+                source = picture_variant(kind, name, self.variants)
+            else:
+                source = sound_variant(kind, name, self.variants)
+            if source:
+                shutil.copy(source, os.path.join(assets, name))
+        if row.install_dir == LONG_259:
+            # The folder exists with every file: only the names' length keeps the game from them.
+            long_folder = self.unix(LONG_259)
+            if not os.path.isdir(long_folder):
+                os.makedirs(long_folder)
+                for name in os.listdir(os.path.join(REPO, 'assets')):
+                    shutil.copy(os.path.join(REPO, 'assets', name), long_folder)
+
+        lines = ['[-%s]' % SETTINGS_KEY, '']
+        if row.settings:
+            lines += ['[%s]' % SETTINGS_KEY] + ['"%s"=%s' % (n, reg_data(k, v)) for n, k, v in row.settings] + ['']
+        lines += ['[%s]' % INSTALL_KEY, '"InstallDir"=%s' % reg_string(row.install_dir)]
+        self.regedit(lines, 'row')
+
+    def settings(self):
+        return parse_reg_query(self.wine('reg', 'query', SETTINGS_KEY, check=False).stdout)
+
+    def samples_so_far(self):
+        answer = self.ask('samples 0 0')
+        return int(answer.split()[1]) if answer.startswith('ok') else 0
+
+    def ask(self, command):
+        self.probe.stdin.write(command + '\n')
+        self.probe.stdin.flush()
+        answer = self.probe.stdout.readline().strip()
+        if not answer:
+            raise Failure('the probe ended (asked %r)' % command)
+        return answer
+
+
+class FaultRun(ph.Run):
+    """One start of the phone shell from the row's game folder, seen through the shared probe."""
+
+    def __init__(self, phone, row, samples):
+        self.phone = phone
+        self.name = row.name
+        self.width, self.height = row.screen
+        self.layout = ph.Layout(*row.screen)
+        self.seed = SEED
+        self.script = os.path.join(phone.work, 'tilt.txt')
+        with open(self.script, 'w') as out:
+            out.write(''.join('%d %d\n' % s for s in samples))
+        self.trace = os.path.join(phone.work, 'trace.txt')
+        if os.path.exists(self.trace):
+            os.remove(self.trace)
+        self.log_path = os.path.join(phone.work, row.name + '.log')
+        self.log = open(self.log_path, 'w')
+        self.probe = phone.probe
+        self.client = None
+        self.base = phone.samples_so_far()
+        env = dict(phone.env)
+        env.update(CRATERDIP_SEED=str(SEED), CRATERDIP_TILT_SCRIPT='Z:' + self.script.replace('/', '\\'),
+                   CRATERDIP_TRACE='Z:' + self.trace.replace('/', '\\'))
+        command = [ph.WINE64, GAME_DIR + r'\phone.exe'] + ([] if row.service else ['--no-service'])
+        self.process = subprocess.Popen(command, env=env, stdout=self.log, stderr=subprocess.STDOUT)
+        try:
+            self.wait_trace('game started', timeout=60)
+        except Exception:
+            self.kill()
+            raise
+
+    def samples_read(self):
+        return self.phone.samples_so_far() - self.base
+
+    def close_probe(self):
+        if not self.log.closed:
+            self.log.close()
+
+    def kill(self):
+        if self.process.poll() is None:
+            subprocess.run(['wineserver', '-k'], env=self.phone.env, stderr=subprocess.DEVNULL)
+            self.process.wait(30)
+            self.phone.lost()
+        self.close_probe()
+
+    def log_text(self):
+        with open(self.log_path, errors='replace') as log:
+            return log.read()
+
+
+# ---- looking at the screen ----------------------------------------------------------------------------
+class View:
+    """One screenshot of the client area and the probes at the layout's coordinates."""
+
+    def __init__(self, image, row):
+        self.image = image
+        self.px = image.load()
+        self.w, self.h = image.size
+        self.row = row
+        self.layout = ph.Layout(*row.screen)
+        self.sx, self.sy = self.layout.sx, self.layout.sy
+        self.lander_x = row.screen[0] // 2
+
+    def background_box(self):
+        """Left of the lander and the score, above the pad: only the background is drawn there."""
+        t = lander_model.trunc
+        return (0, 0, min(self.w, t(160.0 * self.sx)), min(self.h, self.layout.pad_y - self.layout.pad_width))
+
+    def background(self):
+        left, top, right, bottom = self.background_box()
+        return self.image.crop((left, top, right, bottom))
+
+    def gold(self):
+        found = [(x, y) for y in range(self.h) for x in range(self.w) if ph.is_gold(self.px[x, y])]
+        if not found:
+            return None
+        return min(p[0] for p in found), min(p[1] for p in found), max(p[0] for p in found) + 1, \
+            max(p[1] for p in found) + 1
+
+    def fire(self):
+        return sum(1 for y in range(self.h) for x in range(self.w) if ph.is_fire(self.px[x, y]))
+
+    def ellipse(self):
+        """The fallback lander in the lander's column: a white run 15 to 20 pixels long between two black
+        outline pixels, above the pad. Returns its top or None."""
+        x = self.lander_x
+        column = [self.px[x, y] for y in range(min(self.h, self.layout.pad_y))]
+        for top in range(len(column)):
+            if column[top] != BLACK:
+                continue
+            length = 0
+            while top + 1 + length < len(column) and column[top + 1 + length] == ph.WHITE:
+                length += 1
+            end = top + 1 + length
+            if 15 <= length <= 20 and end < len(column) and column[end] == BLACK:
+                return top
+        return None
+
+    def pad_extent(self):
+        """The first and last column of the pad's colour on the pad line's row, or None."""
+        y = self.layout.pad_y
+        if y >= self.h:
+            return None
+        xs = [x for x in range(self.w) if self.px[x, y] == ph.PAD]
+        return (xs[0], xs[-1]) if xs else None
+
+    def red_score(self):
+        left, top, right, bottom = self.layout.score
+        return any(self.px[x, y] == ph.RED for y in range(top, min(bottom, self.h)) for x in range(left, min(right, self.w)))
+
+
+def client_image(run):
+    bar = ph.bar_height(run.width, run.height)
+    return run.phone.screenshot(run.width, run.height).crop((0, bar, run.width, run.height - bar))
+
+
+def expect(run, row, what, check, timeout=15, interval=0.1):
+    """Screenshots until check(view) answers None (all well); fails with its last complaint."""
+    deadline = time.monotonic() + timeout
+    while True:
+        view = View(client_image(run), row)
+        complaint = check(view)
+        if complaint is None:
+            return view
+        if time.monotonic() > deadline:
+            folder = os.path.join(run.phone.work, 'screens')
+            os.makedirs(folder, exist_ok=True)
+            view.image.save(os.path.join(folder, '%s-%s.png' % (row.name, what.replace(' ', '-'))))
+            raise Failure('%s: %s: %s' % (row.name, what, complaint))
+        time.sleep(interval)
