@@ -122,13 +122,19 @@ TEST(ScaleFactors, AreTheScreenOverTheDesignScreen) {
     g_state = GameState();
 }
 
+// A stored level outside 0..3 is kept and plays Expert's fuel; its radio id (120 + level, which must not
+// overflow for INT_MAX) lies outside the group, so nothing is marked.
 TEST_F(Shell, TheStoredDifficultyIsInForceInTheFirstRoundAndMarked) {
     const struct {
         DWORD stored; // 99: none stored
         int level, fuel;
         UINT marked;
-    } cases[] = {{99, Medium, 240, IDM_MEDIUM}, {0, Easy, 300, IDM_EASY}, {3, Expert, 170, IDM_EXPERT}};
+    } cases[] = {{99, Medium, 240, IDM_MEDIUM}, {0, Easy, 300, IDM_EASY},
+                 {3, Expert, 170, IDM_EXPERT},  {4, 4, 170, 0},
+                 {0xFFFFFFFF, -1, 170, 0},      {0x7FFFFFFF, INT_MAX, 170, 0},
+                 {0x80000000, INT_MIN, 170, 0}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
         if (c.stored != 99) {
             RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"level", REG_DWORD, &c.stored, sizeof c.stored);
@@ -136,8 +142,8 @@ TEST_F(Shell, TheStoredDifficultyIsInForceInTheFirstRoundAndMarked) {
         Start();
         EXPECT_EQ(c.level, g_state.level);
         EXPECT_EQ(c.fuel, g_state.fuel);
-        Send(WM_INITMENUPOPUP, 0);
-        EXPECT_EQ(c.marked, Marked()) << "the first opening of Options";
+        EXPECT_EQ(0, Send(WM_INITMENUPOPUP, 0));
+        EXPECT_EQ(c.marked, Marked());
         Stop();
     }
 }
@@ -188,17 +194,15 @@ TEST_F(Shell, CommandsActOnTheLowWordOnly) {
         int level; // afterwards; Medium before
         bool newRound;
         int calibrations;
-    } cases[] = {
-        {IDM_RESTART, Medium, true, 0},
-        {IDM_CALIBRATE, Medium, false, 1},
-        {IDM_EASY, Easy, false, 0},
-        {IDM_HARD, Hard, false, 0},
-        {IDM_EXPERT, Expert, false, 0},
-        {MAKEWPARAM(IDM_EASY, 1), Easy, false, 0},
-        {IDM_OPTIONS, Medium, false, 0},
-        {124, Medium, false, 0},
-        {MAKEWPARAM(0, IDM_EASY), Medium, false, 0},
-    };
+    } cases[] = {{IDM_RESTART, Medium, true, 0},
+                 {IDM_CALIBRATE, Medium, false, 1},
+                 {IDM_EASY, Easy, false, 0},
+                 {IDM_HARD, Hard, false, 0},
+                 {IDM_EXPERT, Expert, false, 0},
+                 {MAKEWPARAM(IDM_EASY, 1), Easy, false, 0},
+                 {IDM_OPTIONS, Medium, false, 0},
+                 {124, Medium, false, 0},
+                 {MAKEWPARAM(0, IDM_EASY), Medium, false, 0}};
     for (const auto& c : cases) {
         g_appSeams = AppSeams();
         g_state.level = Medium;
@@ -207,8 +211,8 @@ TEST_F(Shell, CommandsActOnTheLowWordOnly) {
         EXPECT_EQ(0, Send(WM_COMMAND, c.wParam)) << c.wParam;
         EXPECT_EQ(c.level, g_state.level) << c.wParam;
         EXPECT_EQ(c.calibrations, g_appSeams.calibrations) << c.wParam;
-        EXPECT_EQ(c.newRound, g_state.fuel != 7 && g_state.altitude != 7 && g_state.padLeft != 7) << c.wParam;
-        EXPECT_EQ(c.newRound, g_state.fuel != 7 || g_state.altitude != 7 || g_state.padLeft != 7) << c.wParam;
+        EXPECT_EQ(c.newRound ? 0 : 3, (g_state.fuel == 7) + (g_state.altitude == 7) + (g_state.padLeft == 7))
+            << "a whole new round or nothing " << c.wParam;
         EXPECT_FALSE(GetUpdateRect(window_, nullptr, FALSE)) << "no repaint " << c.wParam;
     }
     EXPECT_EQ(0xDEADu, StoredLevel()) << "saved only at exit";
@@ -230,21 +234,6 @@ TEST_F(Shell, RestartStartsAgainDuringAFlightAnExplosionAndAfterTheTimerStopped)
         EXPECT_EQ(fresh, g_state.altitude);
         EXPECT_TRUE(PumpUntil([&] { return g_state.altitude < fresh; }, 3000)) << "the game timer runs";
         Stop();
-    }
-}
-
-TEST_F(Shell, TheRadioMarkFollowsLevel) {
-    Start();
-    // Outside 0..3 (only a stored value can be) the id is outside the group; INT_MAX must not overflow.
-    const struct {
-        int level;
-        UINT marked;
-    } cases[] = {{Easy, IDM_EASY}, {Expert, IDM_EXPERT}, {Hard, IDM_HARD}, {Medium, IDM_MEDIUM}, {4, 0},
-                 {-1, 0},          {INT_MAX, 0},         {INT_MIN, 0}};
-    for (const auto& c : cases) {
-        g_state.level = c.level;
-        EXPECT_EQ(0, Send(WM_INITMENUPOPUP, 0));
-        EXPECT_EQ(c.marked, Marked()) << c.level;
     }
 }
 

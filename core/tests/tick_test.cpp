@@ -21,7 +21,7 @@ class Tick : public OnScreen {
         g_state.padRight = padRight;
         g_state.roundOver = g_state.crashed = 0;
         g_state.explosionFramesLeft = 10;
-        g_state.gameTimer = SetTimer(window_, IDT_GAME, 100, nullptr);
+        g_state.gameTimer = SetTimer(window_, IDT_GAME, 100, nullptr); // replaces a running one
     }
     void TickWith(int tiltX, int tiltY) {
         g_seams.samples.push_back({tiltX, tiltY});
@@ -106,7 +106,6 @@ TEST_F(Tick, TouchdownJudgementAndScore) {
         EXPECT_EQ(c.landed ? 0 : 1, g_seams.crashes);
         EXPECT_EQ(c.score, g_seams.scoreAtFeedback) << "the score is stored before the feedback";
         EXPECT_EQ(1, g_seams.roundOverAtFeedback);
-        KillTimer(window_, g_state.gameTimer);
     }
 }
 
@@ -126,7 +125,6 @@ TEST_F(Tick, ThrustBands) {
         EXPECT_EQ(100 - c.thrust, g_state.fuel);
         EXPECT_EQ(10.0 - c.thrust + 4.0, g_state.speed);
         EXPECT_EQ(c.thrust > 0 ? 1 : 0, g_state.thrusting);
-        KillTimer(window_, g_state.gameTimer);
     }
 }
 
@@ -146,7 +144,6 @@ TEST_F(Tick, StepBands) {
         g_state.calibTiltX = c.calibTiltX;
         TickWith(c.tiltX, 0);
         EXPECT_EQ(2500 + c.step, g_state.landerX);
-        KillTimer(window_, g_state.gameTimer);
     }
 }
 

@@ -35,6 +35,16 @@ const Screen kScreens[] = {
     {800, 480, 386, 4, 41, 351, 356, 367, 382, {516, 20, 799, 150}, {283, 225, 799, 300}, true},
 };
 
+// The test pictures of the lander and its flame, indexed by the screen's `small`.
+struct Sprite {
+    int width, height;
+    COLORREF colour;
+};
+const Sprite kLanders[] = {{kLanderWidth, kLanderHeight, kLanderColour},
+                           {kLanderSmallWidth, kLanderSmallHeight, kLanderSmallColour}};
+const Sprite kFlames[] = {{kLanderFireWidth, kLanderFireHeight, kLanderFireColour},
+                          {kLanderFireSmallWidth, kLanderFireSmallHeight, kLanderFireSmallColour}};
+
 class Scene {
   public:
     Scene(const Screen& s, bool background, bool lander)
@@ -84,7 +94,9 @@ class Scene {
     }
 
     // The sprite w x h of `colour` (key in its top-left pixel only) has its corner at (left, top).
-    void ExpectSprite(int left, int top, int w, int h, COLORREF colour) const {
+    void ExpectSprite(int left, int top, const Sprite& sprite) const {
+        const int w = sprite.width, h = sprite.height;
+        const COLORREF colour = sprite.colour;
         EXPECT_NE(colour, At(left, top)) << "the key pixel is transparent";
         EXPECT_EQ(colour, At(left + 1, top));
         EXPECT_EQ(colour, At(left, top + 1));
@@ -127,12 +139,7 @@ TEST(DrawScene, LayoutOnEachScreen) {
 
         // Lander sprite of the chosen size, with the lift on shrunken screens.
         const int left = g_state.landerX - s.leftOffset;
-        if (s.small) {
-            scene.ExpectSprite(left, s.spriteTop - 60, kLanderSmallWidth, kLanderSmallHeight,
-                               kLanderSmallColour);
-        } else {
-            scene.ExpectSprite(left, s.spriteTop - 60, kLanderWidth, kLanderHeight, kLanderColour);
-        }
+        scene.ExpectSprite(left, s.spriteTop - 60, kLanders[s.small]);
 
         // Status text in white, no score.
         EXPECT_EQ(scene.TextMask(s.status, {L"Speed: 12", L"Fuel:  240"}, kWhite), scene.Mask(kWhite));
@@ -141,13 +148,7 @@ TEST(DrawScene, LayoutOnEachScreen) {
         // Thrusting: the flame picture in the same place.
         g_state.thrusting = 1;
         scene.Draw();
-        if (s.small) {
-            scene.ExpectSprite(left, s.spriteTop - 60, kLanderFireSmallWidth, kLanderFireSmallHeight,
-                               kLanderFireSmallColour);
-        } else {
-            scene.ExpectSprite(left, s.spriteTop - 60, kLanderFireWidth, kLanderFireHeight,
-                               kLanderFireColour);
-        }
+        scene.ExpectSprite(left, s.spriteTop - 60, kFlames[s.small]);
 
         // Landed at altitude 0 with a score: the score line in red in its own rectangle.
         g_state.thrusting = 0;
@@ -159,14 +160,14 @@ TEST(DrawScene, LayoutOnEachScreen) {
         scene.Draw();
         EXPECT_EQ(scene.TextMask(s.score, {L"Score:  1234"}, kRed), scene.Mask(kRed));
         EXPECT_EQ(scene.TextMask(s.status, {L"Speed: 7", L"Fuel:  100"}, kWhite), scene.Mask(kWhite));
-        EXPECT_EQ(s.small ? kLanderSmallColour : kLanderColour, scene.At(left + 1, s.spriteTop));
+        EXPECT_EQ(kLanders[s.small].colour, scene.At(left + 1, s.spriteTop));
 
         // Crashed: the first explosion frame, not lifted.
         g_state.crashed = 1;
         g_state.explosionFramesLeft = 10;
         g_state.altitude = 30;
         scene.Draw();
-        scene.ExpectSprite(left, s.explosionTop - 30, kBoomFrameWidth, kBoomHeight, kBoomColours[0]);
+        scene.ExpectSprite(left, s.explosionTop - 30, {kBoomFrameWidth, kBoomHeight, kBoomColours[0]});
         EXPECT_EQ(9, g_state.explosionFramesLeft);
     }
 }
@@ -261,7 +262,7 @@ TEST(DrawScene, ExplosionShowsTenFramesThenNothingWhileTheCounterFalls) {
         scene.Draw();
         EXPECT_EQ(10 - paint, g_state.explosionFramesLeft);
         if (paint <= 10) {
-            scene.ExpectSprite(left, s.explosionTop, kBoomFrameWidth, kBoomHeight, kBoomColours[paint - 1]);
+            scene.ExpectSprite(left, s.explosionTop, {kBoomFrameWidth, kBoomHeight, kBoomColours[paint - 1]});
         } else {
             for (COLORREF frame : kBoomColours) {
                 EXPECT_NE(frame, scene.At(left + 1, s.explosionTop + 1));

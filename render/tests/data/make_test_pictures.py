@@ -30,8 +30,9 @@ def rgb(c):
     return "0x%06X" % (c[0] | c[1] << 8 | c[2] << 16)  # COLORREF order
 
 
-def table(name, pixels):
-    lines = [", ".join(rgb(p) for p in pixels[i:i + 8]) for i in range(0, len(pixels), 8)]
+def table(name, pixels, width):
+    """One line of the table per row of the picture."""
+    lines = [", ".join(rgb(p) for p in pixels[i:i + width]) for i in range(0, len(pixels), width)]
     return "const COLORREF %s[] = {\n    %s};\n" % (name, ",\n    ".join(lines))
 
 
@@ -49,7 +50,7 @@ def main():
     for x, y in ((0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1), (7, 4)):
         pixels[y * w + x] = red
     save("key_red.gif", pixels, w, h)
-    header += ["const int kKeyRedWidth = %d, kKeyRedHeight = %d;" % (w, h), table("kKeyRed", pixels)]
+    header += ["const int kKeyRedWidth = %d, kKeyRedHeight = %d;" % (w, h), table("kKeyRed", pixels, w)]
 
     # A strip of 10 frames of 9 px and 5 spare columns. Each frame has its own key colour at its top-left,
     # and also shows the next frame's key colour, which is not transparent there.
