@@ -9,7 +9,6 @@
 
 namespace {
 
-const UINT_PTR kExitAfterTimer = 2;
 const UINT kRetryCloseMs = 100;
 
 struct Phone {
@@ -128,7 +127,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         PhoneTrace("game started");
     }
     if (options.exitAfterSeconds >= 0) {
-        SetTimer(nullptr, kExitAfterTimer, static_cast<UINT>(options.exitAfterSeconds) * 1000, CloseGame);
+        // A thread timer: the system picks its id, which CloseGame receives to reschedule or end it.
+        SetTimer(nullptr, 0, static_cast<UINT>(options.exitAfterSeconds) * 1000, CloseGame);
     }
     exitCode = RunUntilGameEnds();
     if (g_phone.game) {
