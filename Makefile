@@ -9,7 +9,7 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.
 # What building and the tests need on Debian 12.
 BUILD_PACKAGES := cmake ninja-build make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
                   wine wine64 python3
-RUN_PACKAGES   := xvfb xauth x11-utils xdotool imagemagick
+RUN_PACKAGES   := xvfb xauth x11-utils xdotool imagemagick python3-pil procps diffutils
 ASSET_PACKAGES := python3-pil sox
 
 .PHONY: all deps build build-ubsan test play demo bench assets clean
