@@ -1,5 +1,5 @@
 // The sensor library's tilt sources: the script's reading rules, the keyboard ramp's promises to the
-// player, the signs of drag and stick, and the library itself replaying a script and publishing it.
+// player, and the library itself replaying a script and publishing it.
 #include "HTCSensorSDK.h"
 #include "tilt_shared.h"
 #include "tilt_sources.h"
