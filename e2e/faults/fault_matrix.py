@@ -298,8 +298,10 @@ class FaultPhone(ph.Phone):
             raise Failure('Xvfb did not start')
         self.env['DISPLAY'] = ':' + display
         if not os.path.exists(os.path.join(self.prefix, 'system.reg')):
-            subprocess.run(['wineboot', '-i'], env=self.env, capture_output=True, timeout=300)
-        subprocess.run(['wineserver', '-p600'], env=self.env, timeout=60)
+            subprocess.run(['wineboot', '-i'], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           stdin=subprocess.DEVNULL, timeout=300)
+        subprocess.run(['wineserver', '-p600'], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
         default = self.unix(DEFAULT_DIR)
         os.makedirs(default, exist_ok=True)
         for name in os.listdir(os.path.join(REPO, 'assets')):
@@ -318,7 +320,17 @@ class FaultPhone(ph.Phone):
         path = os.path.join(self.work, name + '.reg')
         with open(path, 'w') as out:
             out.write('Windows Registry Editor Version 5.00\n\n' + '\n'.join(lines) + '\n')
-        self.wine('regedit', '/S', 'Z:' + path.replace('/', '\\'))
+        self.wine_to_file('regedit', '/S', 'Z:' + path.replace('/', '\\'))
+
+    def wine_to_file(self, *args):
+        """Runs a Wine command with its output in a file: a pipe would stay open in the desktop process that
+        the first Wine program of a session starts."""
+        path = os.path.join(self.work, 'wine-output.txt')
+        with open(path, 'w') as out:
+            subprocess.run([ph.WINE64] + list(args), env=self.env, stdout=out, stderr=subprocess.DEVNULL,
+                           stdin=subprocess.DEVNULL, timeout=60)
+        with open(path, errors='replace') as out:
+            return out.read()
 
     def quit_probe(self):
         if self.probe and self.probe.poll() is None:
@@ -341,7 +353,8 @@ class FaultPhone(ph.Phone):
                      'desktop')
         subprocess.run(['wineserver', '-k'], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
         subprocess.run(['wineserver', '-w'], env=self.env, timeout=60)
-        subprocess.run(['wineserver', '-p600'], env=self.env, timeout=60)
+        subprocess.run(['wineserver', '-p600'], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
         self.probe = subprocess.Popen([ph.WINE64, os.path.join(self.bin, 'probe.exe')], env=self.env,
                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         if self.probe.stdout.readline().strip() != 'ready':
@@ -397,7 +410,7 @@ class FaultPhone(ph.Phone):
         self.regedit(lines, 'row')
 
     def settings(self):
-        return parse_reg_query(self.wine('reg', 'query', SETTINGS_KEY, check=False).stdout)
+        return parse_reg_query(self.wine_to_file('reg', 'query', SETTINGS_KEY))
 
     def samples_so_far(self):
         answer = self.ask('samples 0 0')
@@ -542,3 +555,242 @@ def expect(run, row, what, check, timeout=15, interval=0.1):
             view.image.save(os.path.join(folder, '%s-%s.png' % (row.name, what.replace(' ', '-'))))
             raise Failure('%s: %s: %s' % (row.name, what, complaint))
         time.sleep(interval)
+
+
+# ---- one row ------------------------------------------------------------------------------------------
+CHEER = 'cheer.wav'
+CRASH = 'destroyed.wav'
+
+
+class Expected:
+    """What the row's faults leave on screen and in the trace, from the fallback rules."""
+
+    def __init__(self, row):
+        def kind(name):
+            return row.pictures.get(name, 'good') if row.assets_reachable() else 'missing'
+        back = kind('back.gif')
+        self.background = 'picture' if back == 'good' else 'tiny' if back == 'tiny' else 'white'
+        lander = kind(row.lander_file())
+        self.lander = 'sprite' if lander == 'good' else 'none' if lander == 'tiny' else 'ellipse'
+        self.flame = 'sprite' if kind(row.flame_file()) == 'good' else 'none'
+        self.explosion = 'fire' if kind('explosion.gif') == 'good' else 'none'
+        folder = row.install_dir if row.install_dir and len(row.install_dir) < 260 else '\\Program Files\\craterDip'
+        self.sounds = {}
+        for name in (CHEER, CRASH):
+            if row.assets_reachable() and row.sounds.get(name, 'good') != 'missing':
+                self.sounds[name] = folder + '\\' + name
+        self.pad_level = row.level if row.level in (0, 1, 2) else 3
+
+
+def check_first_frame(run, row, expected, xs):
+    layout = ph.Layout(*row.screen)
+    t = lander_model.trunc
+    fuel, pad_left, pad_right = lander_model.pad_for(expected.pad_level, layout.sx, DRAW)
+    sprite_w = layout.sprite[0]
+    lefts = {x - t(25.0 * layout.sx) for x in xs}
+    baseline = run.phone.baselines.get(row.screen)
+
+    def check(view):
+        background = view.background()
+        if expected.background == 'picture':
+            if baseline is not None and background.tobytes() != baseline.tobytes():
+                return 'the background picture differs from the baseline run'
+        else:
+            colour = ph.WHITE if expected.background == 'white' else TINY_COLOUR
+            wrong = [c for c in background.getdata() if c != colour]
+            if wrong:
+                return 'background not plain %s: %d other pixels, e.g. %s' % (colour, len(wrong), wrong[:3])
+        extent = view.pad_extent()
+        if layout.pad_y < view.h:
+            reach = layout.pad_width
+            if extent is None or abs(extent[0] - pad_left) > reach or abs(extent[1] - pad_right) > reach:
+                return 'pad at %s, expected %d..%d' % (extent, pad_left, pad_right)
+        gold = view.gold()
+        if expected.lander == 'sprite':
+            if gold is None or gold[2] - gold[0] > sprite_w or not any(l <= gold[0] and gold[2] <= l + sprite_w for l in lefts):
+                return 'lander sprite at %s, expected at a left edge of %s, %d wide' % (gold, sorted(lefts), sprite_w)
+        else:
+            if gold is not None:
+                return 'lander pixels at %s, expected %s' % (gold, expected.lander)
+            tops = [view.ellipse() for view.lander_x in xs]
+            found = [x for x, top in zip(xs, tops) if top is not None]
+            if expected.lander == 'ellipse' and not found:
+                return 'no fallback ellipse in the columns %s' % sorted(xs)
+            if expected.lander == 'none' and found:
+                return 'an ellipse at column %s' % found
+        return None
+    view = expect(run, row, 'first frame', check)
+    if row.name.startswith('baseline'):
+        run.phone.baselines[row.screen] = view.background()
+    errors = run.count_windows('#32770', 'Error')
+    if errors:
+        raise Failure('%s: %d unexpected Error box(es): %s' % (row.name, errors, run.window_texts('#32770', 'Error')))
+
+
+def check_explosion(run, row, expected):
+    """From the crash tick: the explosion's fire within a second, or none in any frame of that second."""
+    run.wait_trace(r'^led 1 on$', timeout=15)
+    if expected.explosion == 'fire':
+        expect(run, row, 'explosion', lambda v: None if v.fire() > 20 else 'no fire (%d pixels)' % v.fire(),
+               timeout=5, interval=0)
+        return
+    started = time.monotonic()
+    early = 0
+    while time.monotonic() - started < 1.5:
+        view = View(client_image(run), row)
+        if time.monotonic() - started < 0.9:
+            early += 1
+        if view.fire() or view.gold() or view.ellipse() is not None:
+            view.image.save(os.path.join(run.phone.work, row.name + '-explosion.png'))
+            raise Failure('%s: something drawn at the crash: %d fire pixels, lander %s' %
+                          (row.name, view.fire(), view.gold()))
+    if early == 0:
+        raise Failure('%s: no screenshot within the explosion\'s second' % row.name)
+
+
+def check_burn(run, row, expected, stretch):
+    """A frame from inside the plan's long burn: the flame sprite, or no lander without the flame picture."""
+    first, last = stretch
+    run.wait_samples(run.base + first + 1, 30)
+    for attempt in range(20):
+        before = run.samples_read()
+        view = View(client_image(run), row)
+        after = run.samples_read()
+        if first < before - 1 and after < last:
+            gold = view.gold()
+            if expected.flame == 'sprite' and expected.lander == 'sprite' and gold is None:
+                raise Failure('%s: no flame sprite while the engine fires' % row.name)
+            if expected.flame == 'none' and expected.lander == 'sprite' and gold is not None:
+                view.image.save(os.path.join(run.phone.work, row.name + '-burn.png'))
+                raise Failure('%s: lander pixels %s while the engine fires without a flame picture' % (row.name, gold))
+            return
+        if before >= last:
+            break
+    raise Failure('%s: no screenshot caught the burn of samples %d..%d' % (row.name, first, last))
+
+
+def check_landed(run, row, expected, game):
+    layout = ph.Layout(*row.screen)
+    box = layout.lander_box(game.lander_x, 0)
+
+    def check(view):
+        gold = view.gold()
+        if expected.lander == 'sprite':
+            if gold is None or not (box[0] <= gold[0] and box[1] <= gold[1] and gold[2] <= box[2] and gold[3] <= box[3]):
+                return 'lander %s outside its place on the pad %s' % (gold, box)
+        elif expected.lander == 'ellipse':
+            view.lander_x = game.lander_x
+            if view.ellipse() is None:
+                return 'no fallback ellipse on the pad'
+        if view.red_score() != (game.score != 0):
+            return 'red score shown: %s, score %d' % (view.red_score(), game.score)
+        return None
+    expect(run, row, 'landed', check, timeout=10)
+
+
+def sound_lines(run):
+    return [line[6:] for line in run.trace_lines() if line.startswith('sound ')]
+
+
+def run_row(phone, row):
+    started = time.monotonic()
+    phone.use_screen(row.screen)
+    phone.install(row)
+    expected = Expected(row)
+    width, height = row.screen
+    reads = row.sensor in ('real',)
+    plan, stretch = None, None
+    if row.flight in ('land', 'land-then-crash'):
+        plan, stretch, _ = thrust_landing(row.level, width, height, DRAW)
+        samples = plan
+    else:
+        samples = row.samples if row.samples is not None else [(0, 0)] * 40
+    game, used = model_flight(row.level, row.screen, samples, row.rest, reads)
+    if row.flight.startswith('land') and game.crashed:
+        raise Failure('%s: the model crashes the planned landing' % row.name)
+    xs = sorted({width // 2, game.lander_x} | ({x for x in range(0, width)} if row.samples and reads else set()))
+    if row.samples and reads:
+        xs = [width // 2] + [x for x in range(30, width - 29, 1)]
+
+    run = FaultRun(phone, row, samples)
+    try:
+        for text in row.boxes:
+            run.dismiss_error(text, timeout=30)
+        bar = ph.bar_height(width, height)
+        fitted = (0, bar, width, height - 2 * bar)
+        wait_until('the fitted game window', lambda: run.game_window() == fitted, 30, 0.1)
+        check_first_frame(run, row, expected, xs if not (row.samples and reads) else [width // 2])
+        if row.flight == 'crash':
+            if not game.crashed:
+                raise Failure('%s: the model lands this flight' % row.name)
+            check_explosion(run, row, expected)
+            run.wait_trace(r'^led 1 off$', 3, timeout=10)
+        else:
+            if reads:
+                check_burn(run, row, expected, stretch)
+                run.wait_samples(run.base + len(plan), 30)
+            if expected.sounds.get(CHEER):
+                run.wait_trace(r'^sound .*cheer', timeout=15)
+            check_landed(run, row, expected, game)
+            if row.flight == 'land-then-crash':
+                run.soft_key('left')
+                check_explosion(run, row, expected)
+                run.wait_trace(r'^led 1 off$', 3, timeout=10)
+        want = [expected.sounds[CRASH]] if row.flight != 'land' and CRASH in expected.sounds else []
+        if row.flight != 'crash' and CHEER in expected.sounds:
+            want.insert(0, expected.sounds[CHEER])
+        if sound_lines(run) != want:
+            raise Failure('%s: sounds requested %s, expected %s' % (row.name, sound_lines(run), want))
+        pulses = 0 if row.flight == 'land' else 3
+        if run.count_trace(r'^led 1 on$') != pulses:
+            raise Failure('%s: %d pulses, expected %d' % (row.name, run.count_trace(r'^led 1 on$'), pulses))
+
+        run.menu('Exit')
+        for text in row.exit_boxes:
+            run.dismiss_error(text, timeout=30)
+        code = run.wait_exit(60)
+    except Exception:
+        run.kill()
+        raise
+    log = run.log_text()
+    for pattern in CRASH_PATTERNS:
+        if pattern in log:
+            raise Failure('%s: %r in the output:\n%s' % (row.name, pattern, log))
+    if code != 0 or run.count_trace(r'^game exited 0$') != 1:
+        raise Failure('%s: exit code %s, trace %s' % (row.name, code, run.trace_lines()[-3:]))
+    kept = {name: ('REG_DWORD', value) for name, kind, value in row.settings if name != 'level'}
+    kept['level'] = ('REG_DWORD', row.level)
+    stored = phone.settings()
+    if stored != kept:
+        raise Failure('%s: settings after exit %s, expected %s' % (row.name, stored, kept))
+    return time.monotonic() - started
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser.add_argument('--bin', required=True)
+    parser.add_argument('--faults', required=True)
+    parser.add_argument('--work', required=True)
+    parser.add_argument('rows', nargs='*', help='names of rows to run (default: all)')
+    args = parser.parse_args()
+    rows = [r for r in all_rows() if not args.rows or r.name in args.rows or r.name.startswith('baseline')]
+    phone = FaultPhone(os.path.abspath(args.bin), os.path.abspath(args.faults), os.path.abspath(args.work))
+    started = time.monotonic()
+    failures = []
+    phone.start()
+    try:
+        for row in rows:
+            try:
+                seconds = run_row(phone, row)
+                print('ok    %-32s %5.1f s' % (row.name, seconds), flush=True)
+            except Failure as failure:
+                failures.append(row.name)
+                print('FAIL  %-32s %s' % (row.name, failure), flush=True)
+    finally:
+        phone.stop()
+    print('fault matrix: %d rows, %d failed, %.0f s' % (len(rows), len(failures), time.monotonic() - started))
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
