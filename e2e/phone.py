@@ -83,6 +83,17 @@ def is_fire(p):
     return r > 140 and b < 110 and r - b > 90
 
 
+def quit_probe(probe):
+    """Asks a running probe to end, and ends it if it does not."""
+    if probe and probe.poll() is None:
+        try:
+            probe.stdin.write('quit\n')
+            probe.stdin.flush()
+            probe.wait(10)
+        except (OSError, subprocess.TimeoutExpired):
+            probe.kill()
+
+
 class Phone:
     """One Xvfb and one Wine prefix for all the runs of a test session."""
 
@@ -305,13 +316,7 @@ class Run:
         return code
 
     def close_probe(self):
-        if self.probe and self.probe.poll() is None:
-            try:
-                self.probe.stdin.write('quit\n')
-                self.probe.stdin.flush()
-                self.probe.wait(10)
-            except (OSError, subprocess.TimeoutExpired):
-                self.probe.kill()
+        quit_probe(self.probe)
         self.log.close()
 
     def kill(self):

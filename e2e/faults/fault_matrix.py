@@ -335,13 +335,7 @@ class FaultPhone(ph.Phone):
             return out.read()
 
     def quit_probe(self):
-        if self.probe and self.probe.poll() is None:
-            try:
-                self.probe.stdin.write('quit\n')
-                self.probe.stdin.flush()
-                self.probe.wait(10)
-            except (OSError, subprocess.TimeoutExpired):
-                self.probe.kill()
+        ph.quit_probe(self.probe)
         self.probe = None
 
     def use_screen(self, screen):
