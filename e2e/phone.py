@@ -283,9 +283,17 @@ class Run:
         self.phone.key({'left': 'F1', 'right': 'F2'}[which])
 
     def menu(self, item):
-        """Chooses an item of the Options pop-up, with the keys a player would use."""
-        self.soft_key('right')
-        self.wait_window('#32768', '-', 10)
+        """Chooses an item of the Options pop-up, with the keys a player would use. A key pressed while the
+        machine is busy can be lost on its way through the X server, so the soft key is pressed again when
+        no pop-up shows (a press that arrives late and a second one close each other; the third opens)."""
+        for attempt in range(3):
+            self.soft_key('right')
+            try:
+                self.wait_window('#32768', '-', 8)
+                break
+            except Failure:
+                if attempt == 2:
+                    raise
         self.phone.key('Home', *(['Down'] * MENU[item]), 'Return')
         self.wait_gone('#32768', '-', 10)
 
