@@ -109,8 +109,9 @@ class Phone:
         self.env.update(CRATERDIP_PREFIX=self.prefix, CRATERDIP_BIN=bin_dir, WINEPREFIX=self.prefix,
                         WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=')
 
-    def start(self):
-        self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', '1', '-screen', '0', '1024x1024x24', '-nolisten',
+    def start(self, screen='1024x1024x24'):
+        """Starts the Xvfb of the session, with a root window of `screen` (WxHxDEPTH)."""
+        self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', '1', '-screen', '0', screen, '-nolisten',
                                       'tcp', '-noreset'], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         display = self.xvfb.stdout.readline().decode().strip()
         if not display:

@@ -293,12 +293,7 @@ class FaultPhone(ph.Phone):
         self.baselines = {}
 
     def start(self):
-        self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', '1', '-screen', '0', '1152x1984x24', '-nolisten',
-                                      'tcp', '-noreset'], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        display = self.xvfb.stdout.readline().decode().strip()
-        if not display:
-            raise Failure('Xvfb did not start')
-        self.env['DISPLAY'] = ':' + display
+        super().start('1152x1984x24')  # room for the 1080x1920 phone
         if not os.path.exists(os.path.join(self.prefix, 'system.reg')):
             subprocess.run(['wineboot', '-i'], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                            stdin=subprocess.DEVNULL, timeout=300)
