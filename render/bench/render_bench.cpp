@@ -1,5 +1,5 @@
-// render_bench: how long DrawScene takes per frame with the game's own pictures, at 480x640, 240x320 and
-// 800x480.
+// render_bench: how long DrawScene takes per frame with the game's own pictures, in the game's window on
+// 480x640, 240x320 and 800x480 screens.
 //
 //   render_bench [picture folder]     (default: render_assets beside the program)
 //
@@ -32,14 +32,19 @@ void DefaultFolder(wchar_t (&folder)[kInstallDirLength]) {
     wcsncat(folder, L"\\render_assets", kInstallDirLength - wcslen(folder) - 1);
 }
 
-// One screen size: fresh window, buffer and pictures, then timed frames.
-void Measure(const wchar_t* folder, int width, int height) {
-    HWND window = CreateWindowExW(0, L"renderBench", L"bench", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+// One screen size: fresh window, buffer and pictures, then timed frames. The window is the one the game
+// has on that phone's screen: below the taskbar and above the menu bar, each 26 pixels high when the
+// shorter side is under 480, else 52.
+void Measure(const wchar_t* folder, int screenWidth, int screenHeight) {
+    const int bar = std::min(screenWidth, screenHeight) < 480 ? 26 : 52;
+    const int width = screenWidth;
+    const int height = screenHeight - 2 * bar;
+    HWND window = CreateWindowExW(0, L"renderBench", L"bench", WS_POPUP | WS_VISIBLE, 0, bar, width, height,
                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     g_state = GameState();
     g_state.mainWindow = window;
-    g_state.scaleX = static_cast<float>(width * (1.0 / 480));
-    g_state.scaleY = static_cast<float>(height * (1.0 / 640));
+    g_state.scaleX = static_cast<float>(screenWidth * (1.0 / 480));
+    g_state.scaleY = static_cast<float>(screenHeight * (1.0 / 640));
     wcsncpy(g_state.installDir, folder, kInstallDirLength - 1);
     RECT rect = {};
     GetWindowRect(window, &rect);
@@ -84,8 +89,9 @@ void Measure(const wchar_t* folder, int width, int height) {
         }
     }
     std::sort(times.begin(), times.end());
-    wprintf(L"DrawScene %dx%d: median %.3f ms, p99 %.3f ms, max %.3f ms over %d frames\n", width, height,
-            times[times.size() / 2], times[times.size() * 99 / 100], times.back(), kFrames);
+    wprintf(L"DrawScene %dx%d (client %dx%d): median %.3f ms, p99 %.3f ms, max %.3f ms over %d frames\n",
+            screenWidth, screenHeight, width, height, times[times.size() / 2], times[times.size() * 99 / 100],
+            times.back(), kFrames);
     for (int k = 0; k < 4; ++k) {
         std::sort(byKind[k].begin(), byKind[k].end());
         wprintf(L"    %-10ls median %.3f ms, p99 %.3f ms\n", kKinds[k], byKind[k][byKind[k].size() / 2],
