@@ -3,7 +3,8 @@
 
     make_pictures.py OUTPUT_DIR
 
-Writes back.gif (the moonscape, 480 x 640), mlander.gif and mlander_fire.gif (the lander for full-size
+Writes back.gif (the moonscape, 480 x 536: the client area of a VGA phone, its screen less the 52-px taskbar
+and menu bar, so that there the game's per-frame stretch is a plain copy), mlander.gif and mlander_fire.gif (the lander for full-size
 screens, 50 px wide, with its top edge 40 px above its feet so that at altitude 0 the feet stand on the pad
 line at y 515), mlander_small.gif and mlander_fire_small.gif (the same for half-size screens, 25 px wide,
 5 px taller in proportion because the game draws small sprites 5 px higher), explosion.gif (ten 50 x 50
@@ -208,6 +209,7 @@ def explosion_strip():
 
 
 def moonscape():
+    # Laid out on the 480 x 640 grid of the game's layout, then reduced once, here, to the client area.
     w, h = 480, 640
     rng = random.Random(1969)
     img = Image.new("RGB", (w, h))
@@ -282,6 +284,7 @@ def moonscape():
         x, y = rng.randrange(w), rng.randrange(ground + 2, h)
         v = rng.randint(70, 140)
         px[x, y] = (v, v, v + 4)
+    img = img.resize((480, 536), Image.Resampling.LANCZOS)
     return img.quantize(colors=256, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
 
 
