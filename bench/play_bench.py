@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Benchmark: what a minute of play costs the phone. Plays the committed Medium landing in the phone under
 Xvfb (after the touchdown the game goes on ticking and painting ten frames a second, as it does for a
-player looking at the score), and reads the game's process from Linux: CPU seconds over one minute, and
+player looking at the score), and reads the game's process from Linux: CPU seconds per minute (the median
+of 10-second windows over one minute), and
 the peak of its private (anonymous resident) memory. The Wine server's CPU is shown too, since every
 window-system call of the game is a round trip to it.
 
@@ -9,6 +10,7 @@ window-system call of the game is a round trip to it.
 """
 import argparse
 import os
+import statistics
 import subprocess
 import sys
 import time
@@ -18,6 +20,7 @@ sys.path.insert(0, os.path.join(ROOT, 'e2e'))
 import phone as ph  # noqa: E402
 
 TICKS_PER_SECOND = os.sysconf('SC_CLK_TCK')
+WINDOW = 10  # seconds
 
 
 def find_process(program, prefix, timeout=60):
@@ -73,20 +76,26 @@ def main():
         game = find_process('\\craterDip.exe', phone.prefix)
         server = find_process('wineserver64', phone.prefix)
         time.sleep(3)  # past start-up
-        game_before, server_before = cpu_seconds(game), cpu_seconds(server)
+        # CPU is read in windows of WINDOW seconds and the median window is reported: on a shared virtual
+        # machine a neighbour's burst can inflate one window's figure, seldom most of them.
+        game_rates, server_rates = [], []
         peak_private = 0
-        deadline = time.monotonic() + args.seconds
-        while time.monotonic() < deadline:
-            peak_private = max(peak_private, status_kb(game, 'RssAnon'))
-            time.sleep(0.5)
-        game_cpu = (cpu_seconds(game) - game_before) * 60.0 / args.seconds
-        server_cpu = (cpu_seconds(server) - server_before) * 60.0 / args.seconds
+        for _ in range(max(1, args.seconds // WINDOW)):
+            game_before, server_before = cpu_seconds(game), cpu_seconds(server)
+            deadline = time.monotonic() + WINDOW
+            while time.monotonic() < deadline:
+                peak_private = max(peak_private, status_kb(game, 'RssAnon'))
+                time.sleep(0.5)
+            game_rates.append((cpu_seconds(game) - game_before) * 60.0 / WINDOW)
+            server_rates.append((cpu_seconds(server) - server_before) * 60.0 / WINDOW)
+        game_cpu, server_cpu = statistics.median(game_rates), statistics.median(server_rates)
         peak_resident = status_kb(game, 'VmHWM')
         landed = 'cheer.wav' in open(trace).read()
         print('play: %s, %d s measured' % ('landed, then idling on the score' if landed else 'no landing seen',
                                            args.seconds))
         print('CPU per minute of play: game %.2f s (%.2f %% of a core), Wine server %.2f s (%.2f %%)'
               % (game_cpu, game_cpu / 0.6, server_cpu, server_cpu / 0.6))
+        print('    game per %d-s window, as s per minute: %s' % (WINDOW, ' '.join('%.2f' % r for r in game_rates)))
         print('peak private memory: %.1f MB (anonymous resident); peak resident %.1f MB'
               % (peak_private / 1024.0, peak_resident / 1024.0))
     finally:
