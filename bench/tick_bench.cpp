@@ -1,6 +1,7 @@
 // tick_bench: how long one flight tick takes, with the real sensor library behind ReadTiltSample: its live
-// sources (keys, mouse, gamepad polled on every sample) and then a tilt script. Prints the median and the
-// 99th percentile in microseconds. A tick is due every 100 ms.
+// sources (keys, mouse, gamepad polled on every sample) or, when CRATERDIP_TILT_SCRIPT is set, a tilt
+// script. Then the tick's one window-system request alone: InvalidateRect, a round trip to the Wine server.
+// Prints medians and 99th percentiles in microseconds. A tick is due every 100 ms.
 #include "sensor/sensor.h"
 
 #include <stdio.h>
@@ -15,21 +16,17 @@ LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Ticks a round that never lands: the altitude is put back high before each tick, so every tick reads a
-// sample, steers, clamps and falls, the longest path short of a touchdown.
-void Measure(const char* source, HWND window) {
-    const int kTicks = 20000;
+typedef void (*Step)(HWND window);
+
+void Report(const char* what, Step step, HWND window) {
+    const int kRuns = 20000;
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     std::vector<double> micros;
-    NewRound();
-    for (int i = -200; i < kTicks; ++i) {
-        g_state.altitude = 100000;
-        g_state.speed = 0.0;
-        g_state.fuel = 300;
+    for (int i = -200; i < kRuns; ++i) {
         LARGE_INTEGER start, end;
         QueryPerformanceCounter(&start);
-        FlightTick(window);
+        step(window);
         QueryPerformanceCounter(&end);
         if (i >= 0) {
             micros.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 / frequency.QuadPart);
@@ -37,8 +34,21 @@ void Measure(const char* source, HWND window) {
     }
     ValidateRect(window, nullptr);
     std::sort(micros.begin(), micros.end());
-    printf("FlightTick, %s: median %.1f us, p99 %.1f us over %d ticks\n", source, micros[micros.size() / 2],
-           micros[micros.size() * 99 / 100], kTicks);
+    printf("%s: median %.1f us, p99 %.1f us over %d runs\n", what, micros[micros.size() / 2],
+           micros[micros.size() * 99 / 100], kRuns);
+}
+
+// A round that never lands: the altitude is put back high before each tick, so every tick reads a sample,
+// steers, clamps and falls, the longest path short of a touchdown.
+void FlyingTick(HWND window) {
+    g_state.altitude = 100000;
+    g_state.speed = 0.0;
+    g_state.fuel = 300;
+    FlightTick(window);
+}
+
+void InvalidateOnly(HWND window) {
+    InvalidateRect(window, nullptr, TRUE);
 }
 
 } // namespace
@@ -56,7 +66,9 @@ int main() {
     // The live sources first; the script, when CRATERDIP_TILT_SCRIPT is set, replaces them.
     const char* script = getenv("CRATERDIP_TILT_SCRIPT");
     LoadSensorSdk();
-    Measure(script ? "scripted tilt" : "live tilt sources", window);
+    NewRound();
+    Report(script ? "FlightTick, scripted tilt" : "FlightTick, live tilt sources", FlyingTick, window);
+    Report("InvalidateRect alone", InvalidateOnly, window);
     CloseSensor();
     return 0;
 }
