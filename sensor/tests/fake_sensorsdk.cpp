@@ -1,26 +1,28 @@
-// Stand-ins for the sensor library, built in three forms: FAKE_GOOD (all entry points, counting calls),
-// FAKE_NOCLOSE (lacks only "HTCSensorClose") and FAKE_NULLOPEN (HTCSensorOpen gives no handle).
-// FakeSensorCalls lets the test see every call.
+// Stand-ins for the sensor library, built in three forms: FAKE_GOOD (all entry points), FAKE_NOCLOSE (lacks
+// only "HTCSensorClose") and FAKE_NULLOPEN (HTCSensorOpen gives no handle). Each logs its calls in the
+// exported "fakeCalls"; a handle it did not give out is logged as '?'.
 #include "HTCSensorSDK.h"
 
-#include "fake_sensor_calls.h"
+#include <stdio.h>
+#include <string.h>
 
-#define FAKE_API extern "C" __declspec(dllexport)
+extern "C" {
+__declspec(dllexport) char fakeCalls[64];
+}
 
 namespace {
 
-FakeSensorCallCounts g_calls;
-[[maybe_unused]] int g_sensorToken; // the address handed out as the handle
+int g_sensorToken; // its address is the handle handed out
+
+DWORD Log(const char* call, HANDLE sensor) {
+    snprintf(fakeCalls + strlen(fakeCalls), 16, "%s%s;", call, sensor == &g_sensorToken ? "" : "?");
+    return 0;
+}
 
 } // namespace
 
-FAKE_API FakeSensorCallCounts* FakeSensorCalls() {
-    return &g_calls;
-}
-
-FAKE_API HANDLE WINAPI HTCSensorOpen(DWORD sensor) {
-    ++g_calls.opens;
-    g_calls.lastOpenArgument = sensor;
+extern "C" __declspec(dllexport) HANDLE WINAPI HTCSensorOpen(DWORD sensor) {
+    Log(sensor == HTC_SENSOR_TILT ? "open tilt" : "open other", &g_sensorToken);
 #ifdef FAKE_NULLOPEN
     return nullptr;
 #else
@@ -29,18 +31,14 @@ FAKE_API HANDLE WINAPI HTCSensorOpen(DWORD sensor) {
 }
 
 #ifndef FAKE_NOCLOSE
-FAKE_API DWORD WINAPI HTCSensorClose(HANDLE sensor) {
-    ++g_calls.closes;
-    g_calls.lastClosed = sensor;
-    return 0;
+extern "C" __declspec(dllexport) DWORD WINAPI HTCSensorClose(HANDLE sensor) {
+    return Log("close", sensor);
 }
 #endif
 
 // Writes the two tilt values only, so a caller that does not clear the record would show the rest.
-FAKE_API DWORD WINAPI HTCSensorGetDataOutput(HANDLE sensor, TiltSample* sample) {
-    ++g_calls.reads;
-    g_calls.lastRead = sensor;
-    sample->tiltX = g_calls.tiltX;
-    sample->tiltY = g_calls.tiltY;
-    return 0;
+extern "C" __declspec(dllexport) DWORD WINAPI HTCSensorGetDataOutput(HANDLE sensor, TiltSample* sample) {
+    sample->tiltX = -120;
+    sample->tiltY = 35;
+    return Log("read", sensor);
 }

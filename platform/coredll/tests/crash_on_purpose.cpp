@@ -5,27 +5,16 @@
 #include <stdlib.h>
 #include <string.h>
 
-namespace {
-
 // Without the sanitizer here, or it would trap on the null pointer before the write faults.
-__attribute__((no_sanitize("undefined"))) void WriteThroughNull() {
+__attribute__((no_sanitize("undefined"))) static void WriteThroughNull() {
     volatile int* volatile nowhere = nullptr;
     *nowhere = 1;
 }
 
-int OverflowSignedSum() {
-    volatile int big = INT32_MAX;
-    return big + atoi("1");
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
+    volatile int big = INT32_MAX;
     if (argc > 1 && strcmp(argv[1], "null-write") == 0) {
         WriteThroughNull();
     }
-    if (argc > 1 && strcmp(argv[1], "ub-trap") == 0) {
-        return OverflowSignedSum();
-    }
-    return 0;
+    return argc > 1 && strcmp(argv[1], "ub-trap") == 0 ? big + atoi("1") : 0;
 }

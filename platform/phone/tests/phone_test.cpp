@@ -1,10 +1,11 @@
-// The phone shell's pieces that need no game: its command line, the taskbar's size and work area, the
+// The phone shell's pieces that need no game: its command line, the taskbar's size, place and work area, the
 // level's bubble and the clock.
 #include "phone.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -12,150 +13,101 @@ namespace {
 struct OptionCase {
     std::vector<const wchar_t*> args;
     bool accepted;
-    int exitAfter;
-    bool startGame;
-    bool hostService;
-    const wchar_t* game;
+    int exitAfter = -1; // a refusal leaves every option as it was
+    bool startGame = true, hostService = true;
+    const wchar_t* game = L"";
 };
 
 TEST(PhoneOptions, CommandLines) {
+    const std::wstring longest(MAX_PATH, L'a'); // without its first unit, the longest path that fits
     const OptionCase cases[] = {
-        {{}, true, -1, true, true, L""},
-        {{L"--exit-after", L"12"}, true, 12, true, true, L""},
-        {{L"--exit-after", L"0"}, true, 0, true, true, L""},
-        {{L"--no-game", L"--no-service"}, true, -1, false, false, L""},
+        {{}, true},
+        {{L"--exit-after", L"0"}, true, 0},
+        {{L"--exit-after", L"86400"}, true, 86400},
+        {{L"--no-game", L"--no-service"}, true, -1, false, false},
         {{L"--game", L"C:\\x\\craterDip.exe", L"--exit-after", L"3"},
          true,
          3,
          true,
          true,
          L"C:\\x\\craterDip.exe"},
-        {{L"--exit-after"}, false, -1, true, true, L""},
-        {{L"--exit-after", L"-1"}, false, -1, true, true, L""},
-        {{L"--exit-after", L"5s"}, false, -1, true, true, L""},
-        {{L"--exit-after", L"99999999999"}, false, -1, true, true, L""},
-        {{L"--game"}, false, -1, true, true, L""},
-        {{L"--game", L""}, false, -1, true, true, L""},
-        {{L"--seed", L"4"}, false, -1, true, true, L""},
+        {{L"--game", longest.c_str() + 1}, true, -1, true, true, longest.c_str() + 1},
+        {{L"--exit-after"}, false},
+        {{L"--exit-after", L"-1"}, false},
+        {{L"--exit-after", L"5s"}, false},
+        {{L"--exit-after", L"86401"}, false},
+        {{L"--game"}, false},
+        {{L"--game", L""}, false},
+        {{L"--game", longest.c_str()}, false}, // refused, not copied
+        {{L"--seed", L"4"}, false},
     };
     for (const OptionCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
         PhoneOptions options;
         wchar_t error[160] = L"";
-        bool accepted =
-            ParsePhoneOptions(static_cast<int>(c.args.size()), c.args.data(), &options, error, 160);
-        EXPECT_EQ(c.accepted, accepted) << "case " << (&c - cases);
-        if (!c.accepted) {
-            EXPECT_NE(L'\0', error[0]) << "a refusal names its reason";
-            continue;
-        }
-        EXPECT_EQ(c.exitAfter, options.exitAfterSeconds);
-        EXPECT_EQ(c.startGame, options.startGame);
-        EXPECT_EQ(c.hostService, options.hostService);
+        EXPECT_EQ(c.accepted, ParsePhoneOptions(int(c.args.size()), c.args.data(), &options, error, 160));
+        EXPECT_EQ(c.accepted, error[0] == L'\0') << "a refusal names its reason";
+        EXPECT_EQ(std::vector<int>({c.exitAfter, c.startGame, c.hostService}),
+                  std::vector<int>({options.exitAfterSeconds, options.startGame, options.hostService}));
         EXPECT_STREQ(c.game, options.game);
     }
 }
 
-TEST(PhoneOptions, LongGamePathIsRefusedNotCopied) {
-    std::wstring path(MAX_PATH + 10, L'a');
-    const wchar_t* args[] = {L"--game", path.c_str()};
-    PhoneOptions options;
-    wchar_t error[160];
-    EXPECT_FALSE(ParsePhoneOptions(2, args, &options, error, 160));
-    EXPECT_STREQ(L"", options.game);
-}
-
 TEST(Taskbar, HeightFollowsTheShorterSide) {
-    const struct {
-        int width, height, bar;
-    } cases[] = {
-        {240, 320, 26}, {320, 240, 26}, {479, 800, 26}, {480, 640, 52},
-        {640, 480, 52}, {480, 800, 52}, {800, 480, 52}, {480, 480, 52},
-    };
+    const int cases[][3] = {{240, 320, 26}, {320, 240, 26}, {479, 800, 26}, {480, 640, 52},
+                            {640, 480, 52}, {480, 800, 52}, {800, 480, 52}, {480, 480, 52}};
     for (const auto& c : cases) {
-        EXPECT_EQ(c.bar, TaskbarHeight(c.width, c.height)) << c.width << "x" << c.height;
+        EXPECT_EQ(c[2], TaskbarHeight(c[0], c[1])) << c[0] << "x" << c[1];
     }
 }
 
-TEST(Taskbar, CoversTheTopAndLeavesTheWorkAreaBelow) {
-    HWND bar = CreateTaskbar(GetModuleHandleW(nullptr));
-    ASSERT_NE(nullptr, bar);
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    const int barHeight = TaskbarHeight(width, height);
-    RECT window;
-    GetWindowRect(bar, &window);
-    EXPECT_EQ(0, window.left);
-    EXPECT_EQ(0, window.top);
-    EXPECT_EQ(width, window.right);
-    EXPECT_EQ(barHeight, window.bottom);
-    EXPECT_EQ(bar, FindWindowW(PHONE_TASKBAR_CLASS, nullptr));
-    RECT work;
-    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
-    EXPECT_EQ(barHeight, work.top);
-    EXPECT_EQ(height, work.bottom);
-    EXPECT_EQ(width, work.right);
-    DestroyWindow(bar);
-    UnregisterClassW(PHONE_TASKBAR_CLASS, GetModuleHandleW(nullptr));
+std::vector<LONG> Edges(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
 }
 
 // The game is another process, where the shell's work area does not reach under Wine: a default-placed
 // window must still land below the taskbar window.
-TEST(Taskbar, DefaultWindowLandsBelowItInAnotherProcessView) {
+TEST(Taskbar, CoversTheTopAndDefaultWindowsLandBelowIt) {
     HWND bar = CreateTaskbar(GetModuleHandleW(nullptr));
     ASSERT_NE(nullptr, bar);
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    RECT full = {0, 0, width, height};
+    EXPECT_EQ(bar, FindWindowW(PHONE_TASKBAR_CLASS, nullptr));
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    const int top = TaskbarHeight(width, height);
+    RECT placed, work, full = {0, 0, width, height};
+    GetWindowRect(bar, &placed);
+    EXPECT_EQ(Edges({0, 0, width, top}), Edges(placed));
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    EXPECT_EQ(Edges({0, top, width, height}), Edges(work));
+
     ASSERT_TRUE(SystemParametersInfoW(SPI_SETWORKAREA, 0, &full, 0)); // as the game's process sees it
-    HWND game =
-        CreateWindowExW(0, L"STATIC", L"game", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(nullptr, game);
-    RECT placed;
+    HWND game = CreateWindowExW(0, L"STATIC", L"game", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     GetWindowRect(game, &placed);
-    EXPECT_EQ(0, placed.left);
-    EXPECT_EQ(TaskbarHeight(width, height), placed.top);
-    EXPECT_EQ(height, placed.bottom);
+    EXPECT_EQ(Edges({0, top, width, height}), Edges(placed));
     DestroyWindow(game);
     DestroyWindow(bar);
-    UnregisterClassW(PHONE_TASKBAR_CLASS, GetModuleHandleW(nullptr));
 }
 
 TEST(Taskbar, BubbleFollowsTheLanderAndStaysInTheRing) {
-    const int radius = 10;
-    const struct {
-        int tiltX, tiltY;
-        LONG x, y;
-    } cases[] = {
-        {0, 0, 0, 0},
-        {300, 0, 5, 0},    // half of full sideways tilt
-        {-600, 0, -10, 0}, // full tilt left, on the ring
-        {0, -100, 0, -5},  // engine tilt lifts the bubble
-        {0, 200, 0, 10},
-        {32767, 0, 10, 0}, // far past full tilt: on the ring
-        {-32768, -32768, -3, -9},
-        {6000, 2000, 7, 7}, // diagonal past the ring: scaled back onto it
-    };
+    // tiltX, tiltY, and the offset in a ring of radius 10: half and full sideways tilt, the engine's tilt
+    // lifting it, and tilts past full (also diagonal ones) scaled back onto the ring.
+    const int cases[][4] = {{0, 0, 0, 0},    {300, 0, 5, 0},    {-600, 0, -10, 0},        {0, -100, 0, -5},
+                            {0, 200, 0, 10}, {32767, 0, 10, 0}, {-32768, -32768, -3, -9}, {6000, 2000, 7, 7}};
     for (const auto& c : cases) {
-        POINT offset = LevelBubbleOffset(c.tiltX, c.tiltY, radius);
-        EXPECT_EQ(c.x, offset.x) << c.tiltX << "," << c.tiltY;
-        EXPECT_EQ(c.y, offset.y) << c.tiltX << "," << c.tiltY;
-        EXPECT_LE(offset.x * offset.x + offset.y * offset.y, radius * radius + radius);
+        POINT offset = LevelBubbleOffset(c[0], c[1], 10);
+        EXPECT_EQ(std::vector<int>({c[2], c[3]}), std::vector<int>({int(offset.x), int(offset.y)}))
+            << c[0] << "," << c[1];
     }
 }
 
-TEST(Taskbar, Clock) {
-    const struct {
-        WORD hour, minute;
-        const wchar_t* text;
-    } cases[] = {{0, 0, L"0:00"}, {9, 5, L"9:05"}, {23, 59, L"23:59"}};
+TEST(Taskbar, ClockShowsHoursAndTwoDigitMinutes) {
+    const std::pair<int, const wchar_t*> cases[] = {{0, L"0:00"}, {905, L"9:05"}, {2359, L"23:59"}}; // hhmm
     for (const auto& c : cases) {
         SYSTEMTIME time = {};
-        time.wHour = c.hour;
-        time.wMinute = c.minute;
+        time.wHour = WORD(c.first / 100), time.wMinute = WORD(c.first % 100);
         wchar_t text[16];
         FormatClock(time, text, 16);
-        EXPECT_STREQ(c.text, text);
+        EXPECT_STREQ(c.second, text);
     }
 }
 

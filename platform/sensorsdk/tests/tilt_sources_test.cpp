@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,77 +17,62 @@ namespace {
 
 using Samples = std::vector<std::pair<int, int>>;
 
-Samples Flatten(const tilt::Script& script) {
-    Samples out;
-    for (const tilt::Sample& s : script.samples) {
-        out.push_back({s.tiltX, s.tiltY});
-    }
-    return out;
-}
-
 TEST(TiltScript, ReadingRules) {
-    // clang-format off
     const struct {
-        const char* what;
         std::string text;
         Samples samples;
-        size_t problems;
+        size_t problems; // one per bad line, each read as 0 0
     } cases[] = {
-        {"plain lines, last without newline", "1 2\n-3 -4", {{1, 2}, {-3, -4}}, 0},
-        {"blank and comment lines skipped", "\n# start\n  \t\n7 8\n   # indented\n9 10\n", {{7, 8}, {9, 10}}, 0},
-        {"comment after the values", "11 -12 # steady\n", {{11, -12}}, 0},
-        {"CRLF, tabs, signs, spacing", "1\t2\r\n\r\n  +5   -0  \r\n", {{1, 2}, {5, 0}}, 0},
-        {"range ends", "-32768 32767\n", {{-32768, 32767}}, 0},
-        {"beyond the range", "32768 0\n0 -32769\n99999999999 1\n1 1\n", {{0, 0}, {0, 0}, {0, 0}, {1, 1}}, 3},
-        {"one or three values", "5\n1 2 3\n6 7\n", {{0, 0}, {0, 0}, {6, 7}}, 2},
-        {"not integers", "a b\n1.5 2\n0x10 3\n- 4\n1,2\n", {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}, 5},
-        {"empty", "", {}, 0},
+        {"1 2\n-3 -4", {{1, 2}, {-3, -4}}, 0},
+        {"\n# start\n  \t\n7 8\n   # indented\n11 -12 # steady\n", {{7, 8}, {11, -12}}, 0},
+        {"1\t2\r\n\r\n  +5   -0  \r\n-32768 32767\r\n", {{1, 2}, {5, 0}, {-32768, 32767}}, 0},
+        {"32768 0\n0 -32769\n99999999999 1\n1 1\n", {{0, 0}, {0, 0}, {0, 0}, {1, 1}}, 3},
+        {"5\n1 2 3\n6 7\n", {{0, 0}, {0, 0}, {6, 7}}, 2},
+        {"a b\n1.5 2\n0x10 3\n- 4\n1,2\n", {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}, 5},
+        {"", {}, 0},
     };
-    // clang-format on
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.text);
         tilt::Script script = tilt::ParseScript(c.text);
-        EXPECT_EQ(c.samples, Flatten(script));
+        Samples samples;
+        for (const tilt::Sample& s : script.samples) {
+            samples.push_back({s.tiltX, s.tiltY});
+        }
+        EXPECT_EQ(c.samples, samples);
         EXPECT_EQ(c.problems, script.problems.size());
     }
 }
 
 // The flight turns dy <= -30 into thrust (1 per 30, at most 6) and |dx| > 60 into a sideways step of dx/40,
-// dx/30 beyond 250 and dx/20 beyond 500.
+// dx/30 beyond 250 and dx/20 beyond 500. Per key: its direction, its full tilt, the most a one-sample tap may
+// give (thrust 1, step 1) and the least a hold must reach within kRampSamples (thrust 6, the fastest step).
 TEST(KeyboardRamp, ATapIsSmallAndAHoldIsFull) {
-    const struct {
-        int direction, fullTilt;
-        int tapAtMost;   // |tilt| after one sample
-        int holdAtLeast; // |tilt| reached within kRampSamples samples
-    } axes[] = {
-        {-1, tilt::kKeyFullTiltY, 59, 180}, // up: thrust 1 at most on a tap, 6 when held
-        {+1, tilt::kKeyFullTiltY, 59, 180}, // down
-        {+1, tilt::kKeyFullTiltX, 79, 501}, // right: step 1 at most, then the fastest step
-        {-1, tilt::kKeyFullTiltX, 79, 501}, // left
-    };
-    for (const auto& a : axes) {
-        SCOPED_TRACE(testing::Message() << "direction " << a.direction << " full " << a.fullTilt);
+    const int keys[][4] = {{-1, tilt::kKeyFullTiltY, 59, 180},
+                           {+1, tilt::kKeyFullTiltY, 59, 180},
+                           {+1, tilt::kKeyFullTiltX, 79, 501},
+                           {-1, tilt::kKeyFullTiltX, 79, 501}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(testing::Message() << "direction " << k[0] << " full " << k[1]);
+        const int direction = k[0];
         tilt::AxisRamp ramp;
-        int tap = tilt::NextRampTilt(&ramp, a.direction, a.fullTilt);
-        EXPECT_LE(std::abs(tap), a.tapAtMost);
-        EXPECT_NE(0, tap) << "a tap still tilts";
-        EXPECT_EQ(0, tilt::NextRampTilt(&ramp, 0, a.fullTilt)) << "letting go levels at once";
-
-        int previous = 0, value = 0;
-        for (int i = 0; i < tilt::kRampSamples; ++i) {
-            value = tilt::NextRampTilt(&ramp, a.direction, a.fullTilt);
-            EXPECT_GT(value * a.direction, 0) << "the sign follows the key";
-            EXPECT_GE(std::abs(value), std::abs(previous)) << "holding never tilts back";
-            previous = value;
+        // Each tilt below is taken along the key's direction, so a wrong sign shows as a value below 1.
+        const int tap = tilt::NextRampTilt(&ramp, direction, k[1]) * direction;
+        EXPECT_TRUE(tap >= 1 && tap <= k[2]) << tap;
+        EXPECT_EQ(0, tilt::NextRampTilt(&ramp, 0, k[1])) << "letting go levels at once";
+        int value = 0;
+        for (int i = 0, previous = 1; i < tilt::kRampSamples; ++i, previous = value) {
+            value = tilt::NextRampTilt(&ramp, direction, k[1]) * direction;
+            EXPECT_GE(value, previous) << "holding never tilts back";
         }
-        EXPECT_GE(std::abs(value), a.holdAtLeast);
-        EXPECT_LE(std::abs(value), tilt::kLimit);
-        EXPECT_EQ(value, tilt::NextRampTilt(&ramp, a.direction, a.fullTilt)) << "full tilt holds";
-
-        int reversed = tilt::NextRampTilt(&ramp, -a.direction, a.fullTilt);
-        EXPECT_LE(std::abs(reversed), a.tapAtMost) << "reversing starts small";
-        EXPECT_LT(reversed * a.direction, 0);
+        EXPECT_TRUE(value >= k[3] && value <= tilt::kLimit) << value;
+        EXPECT_EQ(value, tilt::NextRampTilt(&ramp, direction, k[1]) * direction) << "full tilt holds";
+        const int reversed = -tilt::NextRampTilt(&ramp, -direction, k[1]) * direction;
+        EXPECT_TRUE(reversed >= 1 && reversed <= k[2]) << "reversing starts small: " << reversed;
     }
+}
+
+template <typename Entry> Entry Find(HMODULE library, const char* name) {
+    return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
 }
 
 // The library beside this program, replaying a script and publishing each sample.
@@ -94,37 +80,31 @@ TEST(SensorLibrary, ReplaysTheScriptAndPublishesEachSample) {
     const std::wstring path = TempPath(L"tilt_script_test.txt");
     WriteBytes(path, "# a short round\n-120 35\n\nnot a sample\n600 -240\n");
     SetEnvironmentVariableW(L"CRATERDIP_TILT_SCRIPT", path.c_str());
-
     HMODULE library = LoadLibraryW(L"HTCSensorSDK.dll");
     ASSERT_NE(nullptr, library);
-    auto entry = [&](const char* name) {
-        return reinterpret_cast<void (*)()>(GetProcAddress(library, name));
-    };
-    auto open = reinterpret_cast<HTCSensorOpenProc>(entry("HTCSensorOpen"));
-    auto read = reinterpret_cast<HTCSensorGetDataOutputProc>(entry("HTCSensorGetDataOutput"));
-    auto close = reinterpret_cast<HTCSensorCloseProc>(entry("HTCSensorClose"));
+    auto open = Find<HTCSensorOpenProc>(library, "HTCSensorOpen");
+    auto read = Find<HTCSensorGetDataOutputProc>(library, "HTCSensorGetDataOutput");
+    auto close = Find<HTCSensorCloseProc>(library, "HTCSensorClose");
     ASSERT_TRUE(open && read && close);
 
     EXPECT_EQ(nullptr, open(2)) << "only the tilt sensor exists";
-    HANDLE sensor = open(HTC_SENSOR_TILT);
+    HANDLE sensor = open(HTC_SENSOR_TILT), mapping;
     ASSERT_NE(nullptr, sensor);
-    HANDLE mapping;
     TiltShared* shared = OpenTiltShared(&mapping);
     ASSERT_NE(nullptr, shared);
 
-    const Samples expected = {{-120, 35}, {0, 0}, {600, -240}, {0, 0}, {0, 0}};
-    LONG lastSequence = shared->sequence;
-    for (size_t i = 0; i < expected.size(); ++i) {
+    // The bad line, and every request past the end, read 0 0.
+    LONG last = shared->sequence, sequence;
+    for (const auto& expected : Samples({{-120, 35}, {0, 0}, {600, -240}, {0, 0}, {0, 0}})) {
         TiltSample sample;
         memset(&sample, 0xCD, sizeof sample);
         EXPECT_EQ(DWORD(ERROR_SUCCESS), read(sensor, &sample));
-        EXPECT_EQ(expected[i], std::make_pair(int(sample.tiltX), int(sample.tiltY))) << "sample " << i;
         int16_t x, y;
-        LONG sequence;
         ASSERT_TRUE(ReadTiltShared(shared, &x, &y, &sequence));
-        EXPECT_EQ(expected[i], std::make_pair(int(x), int(y)));
-        EXPECT_EQ(lastSequence + 2, sequence);
-        lastSequence = sequence;
+        EXPECT_EQ(Samples({expected, expected, {last + 2, 0}}),
+                  Samples({{sample.tiltX, sample.tiltY}, {x, y}, {sequence, 0}}))
+            << "handed out, published, and counted";
+        last = sequence;
     }
     EXPECT_EQ(DWORD(ERROR_SUCCESS), close(sensor));
     TiltSample sample;
