@@ -1,28 +1,57 @@
 // The shell in-process, with the real window procedure, menu bar, pictures, settings and tick: start-up by
-// what it leaves on screen, message results, timers, commands, the radio mark, About, the menu bar's
-// buttons and soft keys, and the shutdown.
+// what it leaves on screen, a second start, message results, timers, commands, the radio mark, About, the
+// menu bar's buttons and soft keys, and the shutdown.
 #include "app.h"
-#include "app_seams.h"
 #include "res/resource.h"
+#include "sensor/sensor.h"
 
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits.h>
 #include <string>
+#include <vector>
 
-bool operator==(const RECT& a, const RECT& b) {
-    return EqualRect(&a, &b) != FALSE;
+// Link seams. No sensor service runs in a test (its failure boxes would wait for a click), and the core
+// library's idle-timer calls are counted so that keep-awake can be seen.
+struct Seams {
+    HWND notified = nullptr;
+    int calibrations = 0, sensorChanges = 0;
+    std::vector<DWORD> awake; // in order: 0 for an idle-timer reset, a key event's flags
+} g_seams;
+
+bool StartSensorNotifications(HWND window) {
+    g_seams.notified = window;
+    return true;
 }
-std::ostream& operator<<(std::ostream& out, const RECT& r) {
-    return out << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")";
+void CalibrateTilt() {
+    ++g_seams.calibrations;
+}
+void OnSensorChanged(HWND, WPARAM, LPARAM) {
+    ++g_seams.sensorChanges;
+}
+void ReadTiltSample(TiltSample* sample) { // the lander falls freely
+    *sample = TiltSample();
+}
+extern "C" void SystemIdleTimerReset(void) {
+    g_seams.awake.push_back(0);
+}
+extern "C" void CeKeybdEvent(BYTE, BYTE, DWORD flags, ULONG_PTR) {
+    g_seams.awake.push_back(flags);
 }
 
 namespace {
 
-const RECT kWorkArea = {0, 52, 480, 640};
 const wchar_t kSettingsKey[] = L"Software\\tundraBit\\craterDip";
+
+std::string Rect(HWND window) { // "left,top-right,bottom" on screen; zeros for no window
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
 
 DWORD StoredLevel() {
     DWORD level = 0xDEAD, size = sizeof level;
@@ -49,7 +78,7 @@ UINT Marked() {
 class Shell : public testing::Test {
   protected:
     void SetUp() override {
-        RECT area = kWorkArea;
+        RECT area = {0, 52, 480, 640};
         SystemParametersInfoW(SPI_SETWORKAREA, 0, &area, 0);
         RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
         StoreInstallDir(CRATERDIP_ASSET_DIR);
@@ -58,9 +87,8 @@ class Shell : public testing::Test {
 
     void Start(HINSTANCE instance = GetModuleHandleW(nullptr)) {
         g_state = GameState();
-        g_appSeams = AppSeams();
-        instance_ = instance;
-        ASSERT_TRUE(InitInstance(instance_, SW_SHOW));
+        g_seams = Seams();
+        ASSERT_TRUE(InitInstance(instance_ = instance, SW_SHOW));
         window_ = g_state.mainWindow;
     }
     // Ends the game if it still runs (it saves its level) and forgets its class, as a new process would.
@@ -71,7 +99,6 @@ class Shell : public testing::Test {
         UnregisterClassW(kWindowClassName, instance_);
         DeleteDC(g_state.backBuffer);
         g_state = GameState();
-        window_ = nullptr;
     }
     LRESULT Send(UINT message, WPARAM wParam) { return SendMessageW(window_, message, wParam, 0); }
 
@@ -79,41 +106,71 @@ class Shell : public testing::Test {
     HWND window_ = nullptr;
 };
 
-TEST_F(Shell, StartUpFitsTheWindowAboveTheMenuBar) {
+// A stored level outside 0..3 is kept and plays Expert's fuel; its radio id (120 + level, which must not
+// overflow for INT_MAX) lies outside the group, so nothing is marked.
+TEST_F(Shell, StartUpFitsTheWindowAboveTheMenuBarAndPlaysTheStoredDifficulty) {
     ASSERT_GE(std::min(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)), 480) << "VGA-class";
+    const HINSTANCE exe = GetModuleHandleW(nullptr), noBar = GetModuleHandleW(L"aygshell.dll");
     const struct {
-        HINSTANCE instance; // the second has no menu-bar resources: no bar, nothing moves
-        bool bar;
-        RECT window;
-        LONG bufferHeight;
-    } cases[] = {{GetModuleHandleW(nullptr), true, {0, 52, 480, 588}, 588},
-                 {GetModuleHandleW(L"aygshell.dll"), false, kWorkArea, 640}};
+        HINSTANCE instance; // aygshell.dll has no menu-bar resources: no bar, nothing moves
+        DWORD stored;       // 99: none stored
+        int level, fuel;
+        UINT marked;
+    } cases[] = {
+        {exe, 99, Medium, 240, IDM_MEDIUM},
+        {noBar, 99, Medium, 240, 0},
+        {exe, 0, Easy, 300, IDM_EASY},
+        {exe, 3, Expert, 170, IDM_EXPERT},
+        {exe, 4, 4, 170, 0},
+        {exe, 0xFFFFFFFF, -1, 170, 0},
+        {exe, 0x7FFFFFFF, INT_MAX, 170, 0},
+        {exe, 0x80000000, INT_MIN, 170, 0},
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.stored << (c.instance == exe ? "" : " without a bar"));
+        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+        if (c.stored != 99) {
+            RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"level", REG_DWORD, &c.stored, sizeof c.stored);
+        }
         Start(c.instance);
-        RECT window, bar = {};
-        GetWindowRect(window_, &window);
-        GetWindowRect(g_state.menuBar, &bar);
-        EXPECT_EQ(c.window, window);
-        EXPECT_EQ(c.bar ? (RECT{0, 588, 480, 640}) : RECT{}, bar) << "52 px along the bottom";
+        const bool bar = c.instance == exe;
+        EXPECT_EQ(bar ? "0,52-480,588" : "0,52-480,640", Rect(window_));
+        EXPECT_EQ(bar ? "0,588-480,640" : "0,0-0,0", Rect(g_state.menuBar)) << "52 px along the bottom";
         BITMAP buffer = {};
         GetObjectW(GetCurrentObject(g_state.backBuffer, OBJ_BITMAP), sizeof buffer, &buffer);
         EXPECT_EQ(480, buffer.bmWidth);
-        EXPECT_EQ(c.bufferHeight, buffer.bmHeight) << "the fitted bottom edge, not the height";
-        EXPECT_TRUE(IsWindowVisible(window_));
-        EXPECT_EQ(window_, g_appSeams.notifiedWindow);
-        EXPECT_EQ(window_, FindWindowW(L"craterDipClass", L"craterDip"));
+        EXPECT_EQ(bar ? 588 : 640, buffer.bmHeight) << "the fitted bottom edge, not the height";
+        EXPECT_TRUE(IsWindowVisible(window_) && (!bar || IsWindowVisible(g_state.menuBar)));
+        EXPECT_EQ(window_, g_seams.notified);
+        EXPECT_EQ(c.level, g_state.level);
+        EXPECT_EQ(c.fuel, g_state.fuel);
+        EXPECT_EQ(0, Send(WM_INITMENUPOPUP, 0));
+        EXPECT_EQ(c.marked, bar ? Marked() : 0u);
         Stop();
     }
+}
+
+TEST_F(Shell, ASecondStartBringsTheFirstForwardWithoutAWindow) {
+    Start();
+    HWND other = CreateTestWindow(0, 0, 10, 10);
+    SetForegroundWindow(other);
+    ASSERT_EQ(other, GetForegroundWindow());
+    EXPECT_FALSE(InitInstance(instance_, SW_SHOW));
+    EXPECT_EQ(window_, GetForegroundWindow());
+    EXPECT_EQ(nullptr, FindWindowExW(nullptr, window_, kWindowClassName, nullptr));
+    DestroyWindow(other);
 }
 
 TEST(ScaleFactors, AreTheScreenOverTheDesignScreen) {
     const struct {
         int width, height;
         float x, y;
-    } cases[] = {{480, 640, 1.0f, 1.0f},
-                 {240, 320, 0.5f, 0.5f},
-                 {480, 800, 1.0f, 1.25f},
-                 {320, 240, 2.0f / 3, 0.375f}};
+    } cases[] = {
+        {480, 640, 1.0f, 1.0f},
+        {240, 320, 0.5f, 0.5f},
+        {480, 800, 1.0f, 1.25f},
+        {320, 240, 2.0f / 3, 0.375f},
+    };
     for (const auto& c : cases) {
         SetScaleFactors(c.width, c.height);
         EXPECT_EQ(c.x, g_state.scaleX) << c.width;
@@ -122,36 +179,11 @@ TEST(ScaleFactors, AreTheScreenOverTheDesignScreen) {
     g_state = GameState();
 }
 
-// A stored level outside 0..3 is kept and plays Expert's fuel; its radio id (120 + level, which must not
-// overflow for INT_MAX) lies outside the group, so nothing is marked.
-TEST_F(Shell, TheStoredDifficultyIsInForceInTheFirstRoundAndMarked) {
-    const struct {
-        DWORD stored; // 99: none stored
-        int level, fuel;
-        UINT marked;
-    } cases[] = {{99, Medium, 240, IDM_MEDIUM}, {0, Easy, 300, IDM_EASY},
-                 {3, Expert, 170, IDM_EXPERT},  {4, 4, 170, 0},
-                 {0xFFFFFFFF, -1, 170, 0},      {0x7FFFFFFF, INT_MAX, 170, 0},
-                 {0x80000000, INT_MIN, 170, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
-        if (c.stored != 99) {
-            RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"level", REG_DWORD, &c.stored, sizeof c.stored);
-        }
-        Start();
-        EXPECT_EQ(c.level, g_state.level);
-        EXPECT_EQ(c.fuel, g_state.fuel);
-        EXPECT_EQ(0, Send(WM_INITMENUPOPUP, 0));
-        EXPECT_EQ(c.marked, Marked());
-        Stop();
-    }
-}
-
 TEST_F(Shell, MessagesAndTimersGetTheirActionAndResult) {
     Start();
     KillTimer(window_, IDT_GAME);
-    const std::vector<DWORD> silentPressAndRelease = {KEYEVENTF_SILENT, KEYEVENTF_SILENT | KEYEVENTF_KEYUP};
+    // An idle-timer reset, then a silent press and release of a key.
+    const std::vector<DWORD> keptAwake = {0, KEYEVENTF_SILENT, KEYEVENTF_SILENT | KEYEVENTF_KEYUP};
     const struct {
         UINT message;
         WPARAM wParam;
@@ -165,25 +197,14 @@ TEST_F(Shell, MessagesAndTimersGetTheirActionAndResult) {
         {WM_GETTEXTLENGTH, 0, 9, false, false}, // the default handling: "craterDip"
     };
     for (const auto& c : cases) {
-        g_appSeams = AppSeams();
+        SCOPED_TRACE(testing::Message() << c.message << " " << c.wParam);
+        g_seams = Seams();
         const int altitude = g_state.altitude;
-        EXPECT_EQ(c.result, Send(c.message, c.wParam)) << c.message << " " << c.wParam;
-        EXPECT_EQ(c.ticks, altitude != g_state.altitude) << c.message << " " << c.wParam;
-        EXPECT_EQ(c.keepsAwake, g_appSeams.idleResets == 1) << c.message << " " << c.wParam;
-        EXPECT_EQ(c.keepsAwake ? silentPressAndRelease : std::vector<DWORD>(), g_appSeams.keyEventFlags);
-        EXPECT_EQ(c.message == WM_SENSORCHANGED, g_appSeams.sensorChanges == 1);
+        EXPECT_EQ(c.result, Send(c.message, c.wParam));
+        EXPECT_EQ(c.ticks, altitude != g_state.altitude);
+        EXPECT_EQ(c.keepsAwake ? keptAwake : std::vector<DWORD>(), g_seams.awake);
+        EXPECT_EQ(c.message == WM_SENSORCHANGED, g_seams.sensorChanges == 1);
     }
-}
-
-TEST_F(Shell, KeepAwakeGoesOnAfterTheGameTimerHasStopped) {
-    Start();
-    g_state.roundOver = g_state.crashed = 1;
-    g_state.explosionFramesLeft = 0; // the explosion has been shown: the next tick stops the game timer
-    Send(WM_TIMER, IDT_GAME);
-    ASSERT_EQ(0u, g_state.gameTimer);
-    const int altitude = g_state.altitude;
-    EXPECT_TRUE(PumpUntil([] { return g_appSeams.idleResets > 0; }, 7000)) << "every 5 s";
-    EXPECT_EQ(altitude, g_state.altitude) << "no tick";
 }
 
 TEST_F(Shell, CommandsActOnTheLowWordOnly) {
@@ -194,31 +215,36 @@ TEST_F(Shell, CommandsActOnTheLowWordOnly) {
         int level; // afterwards; Medium before
         bool newRound;
         int calibrations;
-    } cases[] = {{IDM_RESTART, Medium, true, 0},
-                 {IDM_CALIBRATE, Medium, false, 1},
-                 {IDM_EASY, Easy, false, 0},
-                 {IDM_HARD, Hard, false, 0},
-                 {IDM_EXPERT, Expert, false, 0},
-                 {MAKEWPARAM(IDM_EASY, 1), Easy, false, 0},
-                 {IDM_OPTIONS, Medium, false, 0},
-                 {124, Medium, false, 0},
-                 {MAKEWPARAM(0, IDM_EASY), Medium, false, 0}};
+    } cases[] = {
+        {IDM_RESTART, Medium, true, 0},
+        {IDM_CALIBRATE, Medium, false, 1},
+        {IDM_EASY, Easy, false, 0},
+        {IDM_HARD, Hard, false, 0},
+        {IDM_EXPERT, Expert, false, 0},
+        {MAKEWPARAM(IDM_EASY, 1), Easy, false, 0},
+        {IDM_OPTIONS, Medium, false, 0},
+        {124, Medium, false, 0},
+        {MAKEWPARAM(0, IDM_EASY), Medium, false, 0},
+    };
     for (const auto& c : cases) {
-        g_appSeams = AppSeams();
+        SCOPED_TRACE(c.wParam);
+        g_seams = Seams();
         g_state.level = Medium;
         g_state.fuel = g_state.altitude = g_state.padLeft = 7;
         ValidateRect(window_, nullptr);
-        EXPECT_EQ(0, Send(WM_COMMAND, c.wParam)) << c.wParam;
-        EXPECT_EQ(c.level, g_state.level) << c.wParam;
-        EXPECT_EQ(c.calibrations, g_appSeams.calibrations) << c.wParam;
+        EXPECT_EQ(0, Send(WM_COMMAND, c.wParam));
+        EXPECT_EQ(c.level, g_state.level);
+        EXPECT_EQ(c.calibrations, g_seams.calibrations);
         EXPECT_EQ(c.newRound ? 0 : 3, (g_state.fuel == 7) + (g_state.altitude == 7) + (g_state.padLeft == 7))
-            << "a whole new round or nothing " << c.wParam;
-        EXPECT_FALSE(GetUpdateRect(window_, nullptr, FALSE)) << "no repaint " << c.wParam;
+            << "a whole new round or nothing";
+        EXPECT_FALSE(GetUpdateRect(window_, nullptr, FALSE)) << "no repaint";
     }
     EXPECT_EQ(0xDEADu, StoredLevel()) << "saved only at exit";
 }
 
-TEST_F(Shell, RestartStartsAgainDuringAFlightAnExplosionAndAfterTheTimerStopped) {
+// Restart during a flight, an explosion, and once the explosion has stopped the game timer, while
+// keep-awake goes on.
+TEST_F(Shell, RestartStartsAgainAndKeepAwakeOutlivesTheGameTimer) {
     for (int explosionFramesLeft : {-1, 4, 0}) { // -1: flying
         Start();
         const int fresh = g_state.altitude;
@@ -228,6 +254,12 @@ TEST_F(Shell, RestartStartsAgainDuringAFlightAnExplosionAndAfterTheTimerStopped)
             g_state.explosionFramesLeft = explosionFramesLeft;
             Send(WM_TIMER, IDT_GAME);
             EXPECT_EQ(explosionFramesLeft == 0, g_state.gameTimer == 0);
+        }
+        if (explosionFramesLeft == 0) {
+            const int altitude = g_state.altitude;
+            g_seams.awake.clear();
+            EXPECT_TRUE(PumpUntil([] { return !g_seams.awake.empty(); }, 7000)) << "every 5 s";
+            EXPECT_EQ(altitude, g_state.altitude) << "no tick";
         }
         EXPECT_EQ(0, Send(WM_COMMAND, IDM_RESTART));
         EXPECT_EQ(0, g_state.roundOver + g_state.crashed);
@@ -245,15 +277,14 @@ TEST_F(Shell, ExitAndOkShutDownSavingTheLevel) {
         const HBITMAP pictures[] = {g_state.backgroundBitmap, g_state.landerBitmap, g_state.flameBitmap,
                                     g_state.explosionBitmap};
         for (HBITMAP picture : pictures) {
-            ASSERT_EQ(static_cast<DWORD>(OBJ_BITMAP), GetObjectType(picture));
+            ASSERT_EQ(DWORD(OBJ_BITMAP), GetObjectType(picture));
         }
         EXPECT_EQ(0, Send(WM_COMMAND, command));
-        EXPECT_FALSE(IsWindow(window_));
-        EXPECT_FALSE(IsWindow(bar)) << "the menu bar is gone";
+        EXPECT_FALSE(IsWindow(window_) || IsWindow(bar)) << "the window and its menu bar are gone";
         for (HBITMAP picture : pictures) {
             EXPECT_EQ(0u, GetObjectType(picture)) << "the pictures are freed";
         }
-        EXPECT_EQ(static_cast<DWORD>(Hard), StoredLevel());
+        EXPECT_EQ(DWORD(Hard), StoredLevel());
         MSG quit;
         ASSERT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
         EXPECT_EQ(0u, quit.wParam) << "the exit code";
@@ -261,80 +292,71 @@ TEST_F(Shell, ExitAndOkShutDownSavingTheLevel) {
     }
 }
 
-// The About dialog, driven from a timer that its modal loop dispatches: a cancel command leaves it open;
-// OK closes it once a game tick and a paint have happened meanwhile.
-struct AboutRun {
-    HWND main = nullptr, dialog = nullptr;
-    int altitude = 0, waits = 0;
-    bool cancelled = false, openAfterCancel = false, ticked = false, painted = false;
-} g_about;
-
-void CALLBACK DriveAbout(HWND, UINT, UINT_PTR timer, DWORD) {
-    AboutRun& r = g_about;
-    HWND dialog = FindWindowW(L"#32770", L"About craterDip");
-    if (r.dialog == nullptr) {
-        r.dialog = dialog;
-        r.altitude = g_state.altitude;
-        InvalidateRect(r.main, nullptr, FALSE);
-    } else if (!r.cancelled) {
-        r.cancelled = true;
-        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        r.openAfterCancel = IsWindow(r.dialog) != FALSE;
-    } else {
-        r.ticked = r.ticked || g_state.altitude != r.altitude;
-        r.painted = r.painted || !GetUpdateRect(r.main, nullptr, FALSE);
-        if ((r.ticked && r.painted) || ++r.waits > 50) { // never hang the test
-            KillTimer(nullptr, timer);
-            SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-        }
+// Runs `step` from a thread timer, in whatever modal loop is running, until it returns true.
+std::function<bool()> g_step;
+void CALLBACK RunStep(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (g_step()) {
+        KillTimer(nullptr, timer);
     }
 }
 
+// A cancel command leaves About open; OK closes it once a game tick and a paint have happened meanwhile.
 TEST_F(Shell, AboutStaysUntilOkWhileTheGameGoesOn) {
     Start();
-    g_about = AboutRun();
-    g_about.main = window_;
-    UINT_PTR timer = SetTimer(nullptr, 0, 200, DriveAbout);
+    HWND dialog = nullptr;
+    int altitude = 0, waits = 0;
+    bool openAfterCancel = false, ticked = false, painted = false;
+    g_step = [&] {
+        if (dialog == nullptr) {
+            dialog = FindWindowW(L"#32770", L"About craterDip");
+            altitude = g_state.altitude;
+            InvalidateRect(window_, nullptr, FALSE);
+            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            openAfterCancel = IsWindow(dialog) != FALSE;
+            return false;
+        }
+        ticked = ticked || g_state.altitude != altitude;
+        painted = painted || !GetUpdateRect(window_, nullptr, FALSE);
+        const bool done = (ticked && painted) || ++waits > 50; // never hang the test
+        if (done) {
+            SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+        }
+        return done;
+    };
+    SetTimer(nullptr, 0, 200, RunStep);
     EXPECT_EQ(1, Send(WM_COMMAND, IDM_ABOUT)) << "after the dialog has closed";
-    KillTimer(nullptr, timer);
-    ASSERT_NE(nullptr, g_about.dialog) << "captioned \"About craterDip\"";
-    EXPECT_TRUE(g_about.openAfterCancel);
-    EXPECT_FALSE(IsWindow(g_about.dialog));
-    EXPECT_TRUE(g_about.ticked && g_about.painted) << "the game went on";
+    ASSERT_NE(nullptr, dialog) << "captioned \"About craterDip\"";
+    EXPECT_TRUE(openAfterCancel);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_TRUE(ticked && painted) << "the game went on";
 }
 
-// The Options pop-up as shown: prepared by the game before it shows, and the very menu the bar hands out.
-struct PopupSeen {
-    bool shown = false;
-    HMENU menu = nullptr;
-    UINT marked = 0;
-} g_popup;
-
-void CALLBACK WatchPopup(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    if (menu && IsWindowVisible(menu)) {
-        g_popup = {true, reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0)), Marked()};
-        KillTimer(nullptr, timer);
-        EndMenu();
-    }
-}
-
+// Restart on the left, Options on the right of the bar's 480 px, F1 and F2 their soft keys. The pop-up is
+// the very menu the bar hands out, marked by the game before it shows.
 TEST_F(Shell, TheButtonsAndSoftKeysReachTheGame) {
     Start();
     KillTimer(window_, IDT_GAME);
-    RECT bar;
-    GetClientRect(g_state.menuBar, &bar);
     const struct {
         WORD key; // 0: click
         int x;
-        bool options;
-    } cases[] = {{0, 10, false}, {0, bar.right - 10, true}, {VK_F1, 0, false}, {VK_F2, 0, true}};
+    } cases[] = {{0, 10}, {0, 470}, {VK_F1, 0}, {VK_F2, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "key " << c.key << " x " << c.x);
+        const bool options = c.key == VK_F2 || c.x > 240;
         g_state.fuel = 7;
         g_state.level = Hard;
-        g_popup = PopupSeen();
-        UINT_PTR watch = c.options ? SetTimer(nullptr, 0, 50, WatchPopup) : 0;
+        HMENU shown = nullptr;
+        UINT marked = 0;
+        g_step = [&] {
+            HWND menu = FindWindowW(L"#32768", nullptr);
+            if (menu && IsWindowVisible(menu)) {
+                shown = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+                marked = Marked();
+                EndMenu();
+            }
+            return shown != nullptr;
+        };
+        UINT_PTR watch = SetTimer(nullptr, 0, 50, RunStep);
         if (c.key) { // real key input: the bar hooks the keyboard input of the game's thread
             SetForegroundWindow(window_);
             INPUT keys[2] = {{INPUT_KEYBOARD, {}}, {INPUT_KEYBOARD, {}}};
@@ -345,12 +367,11 @@ TEST_F(Shell, TheButtonsAndSoftKeysReachTheGame) {
             SendMessageW(g_state.menuBar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, 5));
             SendMessageW(g_state.menuBar, WM_LBUTTONUP, 0, MAKELPARAM(c.x, 5));
         }
-        PumpUntil([&] { return g_popup.shown || g_state.fuel != 7; }, 2000);
+        PumpUntil([&] { return shown || g_state.fuel != 7; }, 2000);
         KillTimer(nullptr, watch);
-        EXPECT_EQ(c.options, g_popup.shown);
-        EXPECT_EQ(c.options ? OptionsPopup() : nullptr, g_popup.menu);
-        EXPECT_EQ(c.options ? IDM_HARD : 0u, g_popup.marked);
-        EXPECT_EQ(c.options ? 7 : 200, g_state.fuel) << "Restart starts a Hard round";
+        EXPECT_EQ(options ? OptionsPopup() : nullptr, shown);
+        EXPECT_EQ(options ? IDM_HARD : 0u, marked);
+        EXPECT_EQ(options ? 7 : 200, g_state.fuel) << "Restart starts a Hard round";
     }
 }
 

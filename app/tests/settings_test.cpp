@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string.h>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,7 @@ namespace {
 
 const wchar_t kSettingsKey[] = L"Software\\tundraBit\\craterDip";
 const wchar_t kInstallKey[] = L"Software\\Apps\\tundraBit craterDip";
-const std::wstring kDefaultDir = L"\\Program Files\\craterDip";
+const std::wstring kKept = L"5 6 1|", kDefault = kKept + L"\\Program Files\\craterDip";
 
 struct Stored {
     const wchar_t* name;
@@ -27,144 +26,112 @@ std::vector<BYTE> Dword(DWORD v) {
 // UTF-16 bytes of `text`, with or without the terminating zero.
 std::vector<BYTE> Utf16(const std::wstring& text, bool terminated = true) {
     const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    return std::vector<BYTE>(bytes, bytes + (text.size() + (terminated ? 1 : 0)) * sizeof(wchar_t));
+    return std::vector<BYTE>(bytes, bytes + (text.size() + terminated) * sizeof(wchar_t));
 }
 
-// Replaces `key` by one holding exactly `values`; no key at all when `exists` is false.
-void Store(HKEY root, const wchar_t* key, bool exists, const std::vector<Stored>& values) {
-    RegDeleteTreeW(root, key);
-    HKEY handle;
-    if (exists && RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) == 0) {
-        for (const Stored& v : values) {
-            RegSetValueExW(handle, v.name, 0, v.type, v.bytes.data(), v.bytes.size());
+// "tiltX tiltY level|installDir" as loaded.
+std::wstring Loaded() {
+    return std::to_wstring(g_state.calibTiltX) + L" " + std::to_wstring(g_state.calibTiltY) + L" " +
+           std::to_wstring(g_state.level) + L"|" + g_state.installDir;
+}
+
+// The saved values that are 4-byte DWORDs, as "name=value " in a fixed order.
+std::wstring Saved() {
+    std::wstring saved;
+    for (const wchar_t* name : {L"tiltX", L"tiltY", L"level"}) {
+        DWORD value, size = sizeof value;
+        if (!RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) &&
+            size == sizeof value) {
+            saved += name + (L"=" + std::to_wstring(int(value)) + L" ");
         }
-        RegCloseKey(handle);
     }
+    return saved;
 }
 
-// The stored value's type and bytes; type REG_NONE when it is missing.
-Stored Read(const wchar_t* name) {
-    Stored value = {name, REG_NONE, std::vector<BYTE>(16)};
-    DWORD size = value.bytes.size();
-    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_ANY, &value.type, value.bytes.data(),
-                     &size)) {
-        value.type = REG_NONE, size = 0;
-    }
-    value.bytes.resize(size);
-    return value;
+// No keys and a fresh state; the test prefix is this program's own.
+void Clear() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tundraBit");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kInstallKey);
+    g_state = GameState();
 }
 
-class Settings : public testing::Test {
-  protected:
-    void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tundraBit");
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kInstallKey);
-        g_state = GameState();
-    }
-    void TearDown() override { SetUp(); }
-};
-
-TEST_F(Settings, LoadTakesFourByteDwordsOnlyAndKeepsTheRest) {
+// Settings rows store under HKCU, InstallDir rows under HKLM; a null root stores no key at all.
+TEST(Settings, LoadTakesFourByteDwordsAndUsableStringsOnly) {
+    const std::wstring longest(259, L'x'), full(260, L'y');
+    const HKEY user = HKEY_CURRENT_USER, machine = HKEY_LOCAL_MACHINE;
+    const wchar_t dir[] = L"InstallDir";
     // clang-format off
     const struct {
         const char* what;
-        bool keyExists;
+        HKEY root;
         std::vector<Stored> values;
-        int tiltX, tiltY, level;  // loaded over fields that hold 5, 6 and 1
+        std::wstring loaded; // over fields that hold 5, 6, 1 and ""
     } cases[] = {
-        {"no key", false, {}, 5, 6, 1},
-        {"empty key", true, {}, 5, 6, 1},
-        {"all three", true, {{L"tiltX", REG_DWORD, Dword(0xFFFFFF88)}, {L"tiltY", REG_DWORD, Dword(35)},
-                             {L"level", REG_DWORD, Dword(2)}}, -120, 35, 2},
-        {"only tiltY", true, {{L"tiltY", REG_DWORD, Dword(0xFFFF8000)}}, 5, -32768, 1},
-        {"level 7 as stored", true, {{L"level", REG_DWORD, Dword(7)}}, 5, 6, 7},
-        {"two-byte DWORD", true, {{L"tiltX", REG_DWORD, {0x34, 0x12}}}, 5, 6, 1},
-        {"eight-byte DWORD", true, {{L"tiltY", REG_DWORD, {1, 0, 0, 0, 2, 0, 0, 0}}}, 5, 6, 1},
-        {"four-byte binary", true, {{L"tiltX", REG_BINARY, Dword(9)}}, 5, 6, 1},
-        {"string beside good values", true, {{L"level", REG_SZ, Utf16(L"3")}, {L"tiltY", REG_DWORD, Dword(8)}},
-         5, 8, 1},
+        {"no keys", nullptr, {}, kKept},
+        {"empty settings key", user, {}, kKept},
+        {"all three", user, {{L"tiltX", REG_DWORD, Dword(0xFFFFFF88)}, {L"tiltY", REG_DWORD, Dword(35)},
+                             {L"level", REG_DWORD, Dword(2)}}, L"-120 35 2|"},
+        {"only tiltY", user, {{L"tiltY", REG_DWORD, Dword(0xFFFF8000)}}, L"5 -32768 1|"},
+        {"level 7 as stored", user, {{L"level", REG_DWORD, Dword(7)}}, L"5 6 7|"},
+        {"two-byte DWORD", user, {{L"tiltX", REG_DWORD, {0x34, 0x12}}}, kKept},
+        {"eight-byte DWORD", user, {{L"tiltY", REG_DWORD, {1, 0, 0, 0, 2, 0, 0, 0}}}, kKept},
+        {"four-byte binary", user, {{L"tiltX", REG_BINARY, Dword(9)}}, kKept},
+        {"string beside a DWORD", user, {{L"level", REG_SZ, Utf16(L"3")}, {L"tiltY", REG_DWORD, Dword(8)}},
+         L"5 8 1|"},
+        {"no InstallDir", machine, {}, kDefault},
+        {"empty", machine, {{dir, REG_SZ, Utf16(L"")}}, kDefault},
+        {"trailing backslash", machine, {{dir, REG_SZ, Utf16(L"\\SD Card\\")}}, kKept + L"\\SD Card\\"},
+        {"unterminated", machine, {{dir, REG_SZ, Utf16(L"\\Apps\\dip", false)}}, kKept + L"\\Apps\\dip"},
+        {"259 units", machine, {{dir, REG_SZ, Utf16(longest)}}, kKept + longest},
+        {"260 units, unterminated", machine, {{dir, REG_SZ, Utf16(full, false)}}, kDefault},
+        {"260 units and the zero", machine, {{dir, REG_SZ, Utf16(full)}}, kDefault},
+        {"DWORD", machine, {{dir, REG_DWORD, Dword(0x5C)}}, kDefault},
+        {"string bytes as binary", machine, {{dir, REG_BINARY, Utf16(L"\\bin")}}, kDefault},
     };
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Store(HKEY_CURRENT_USER, kSettingsKey, c.keyExists, c.values);
+        Clear();
+        HKEY key;
+        if (c.root && !RegCreateKeyExW(c.root, c.root == user ? kSettingsKey : kInstallKey, 0, nullptr, 0,
+                                       KEY_ALL_ACCESS, nullptr, &key, nullptr)) {
+            for (const Stored& v : c.values) {
+                RegSetValueExW(key, v.name, 0, v.type, v.bytes.data(), v.bytes.size());
+            }
+            RegCloseKey(key);
+        }
         g_state.calibTiltX = 5, g_state.calibTiltY = 6, g_state.level = Medium;
         LoadSettings();
-        EXPECT_EQ(c.tiltX, g_state.calibTiltX);
-        EXPECT_EQ(c.tiltY, g_state.calibTiltY);
-        EXPECT_EQ(c.level, g_state.level);
+        LoadInstallDir();
+        EXPECT_EQ(c.loaded, Loaded());
     }
 }
 
-// Each save writes its own values only, as two's-complement DWORDs that the next start loads back.
-TEST_F(Settings, SavesRoundTrip) {
+// Each save writes its own values only, as two's-complement DWORDs; a key that cannot be created (HKCU
+// redirected to a deleted key) skips the save.
+TEST(Settings, SavesRoundTripOrAreSkipped) {
+    Clear();
     g_state.calibTiltX = -120, g_state.calibTiltY = 35, g_state.level = 7;
-    SaveCalibration();
-    EXPECT_EQ(DWORD(REG_DWORD), Read(L"tiltX").type);
-    EXPECT_EQ(Dword(0xFFFFFF88), Read(L"tiltX").bytes);
-    EXPECT_EQ(Dword(35), Read(L"tiltY").bytes);
-    EXPECT_EQ(DWORD(REG_NONE), Read(L"level").type);
-
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tundraBit");
-    SaveLevel();
-    EXPECT_EQ(Dword(7), Read(L"level").bytes);
-    EXPECT_EQ(DWORD(REG_NONE), Read(L"tiltX").type);
-
-    SaveCalibration();
-    g_state = GameState();
-    LoadSettings();
-    EXPECT_EQ(-120, g_state.calibTiltX);
-    EXPECT_EQ(35, g_state.calibTiltY);
-    EXPECT_EQ(7, g_state.level);
-}
-
-// HKCU is redirected to a deleted key, so creating the settings key really fails.
-TEST_F(Settings, ASaveWhoseKeyCannotBeCreatedIsSkipped) {
     HKEY gone;
     ASSERT_EQ(0, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\tundraBit\\gone", 0, nullptr, 0,
                                  KEY_ALL_ACCESS, nullptr, &gone, nullptr));
     ASSERT_EQ(0, RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\tundraBit\\gone"));
     ASSERT_EQ(0, RegOverridePredefKey(HKEY_CURRENT_USER, gone));
-    g_state.calibTiltX = -3, g_state.calibTiltY = 4, g_state.level = Expert;
     SaveCalibration();
     SaveLevel();
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     RegCloseKey(gone);
+    EXPECT_EQ(L"", Saved());
 
-    EXPECT_EQ(-3, g_state.calibTiltX);
-    EXPECT_EQ(Expert, g_state.level);
-    HKEY settings;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &settings));
-}
-
-TEST_F(Settings, InstallDirAsStoredOrTheDefault) {
-    const std::wstring longest(259, L'x'), full(260, L'y');
-    // clang-format off
-    const struct {
-        const char* what;
-        bool keyExists;
-        std::vector<Stored> values;
-        std::wstring expected;
-    } cases[] = {
-        {"no install key", false, {}, L""},
-        {"no value", true, {}, kDefaultDir},
-        {"empty value", true, {{L"InstallDir", REG_SZ, Utf16(L"")}}, kDefaultDir},
-        {"trailing backslash kept", true, {{L"InstallDir", REG_SZ, Utf16(L"\\SD Card\\Games\\")}}, L"\\SD Card\\Games\\"},
-        {"unterminated short value", true, {{L"InstallDir", REG_SZ, Utf16(L"\\Apps\\dip", false)}}, L"\\Apps\\dip"},
-        {"259 units", true, {{L"InstallDir", REG_SZ, Utf16(longest)}}, longest},
-        {"260 units, unterminated", true, {{L"InstallDir", REG_SZ, Utf16(full, false)}}, kDefaultDir},
-        {"260 units and the zero", true, {{L"InstallDir", REG_SZ, Utf16(full)}}, kDefaultDir},
-        {"DWORD", true, {{L"InstallDir", REG_DWORD, Dword(0x5C)}}, kDefaultDir},
-        {"string bytes as binary", true, {{L"InstallDir", REG_BINARY, Utf16(L"\\bin")}}, kDefaultDir},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Store(HKEY_LOCAL_MACHINE, kInstallKey, c.keyExists, c.values);
-        g_state = GameState();
-        LoadInstallDir();
-        EXPECT_EQ(c.expected, std::wstring(g_state.installDir));
-    }
+    SaveCalibration();
+    EXPECT_EQ(L"tiltX=-120 tiltY=35 ", Saved());
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    SaveLevel();
+    EXPECT_EQ(L"level=7 ", Saved());
+    SaveCalibration();
+    g_state = GameState();
+    LoadSettings();
+    EXPECT_EQ(L"-120 35 7|", Loaded());
 }
 
 } // namespace
