@@ -66,9 +66,7 @@ std::wstring TempPath(const std::wstring& name) {
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
-    if (!bytes.empty()) {
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    }
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
 }
 
