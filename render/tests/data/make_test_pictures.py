@@ -67,9 +67,9 @@ def main():
                 pixels.append(keys[f])
             else:
                 pixels.append(rng.choice((keys[f], bodies[f], keys[(f + 1) % 10])))
+    # The tests read this and the scene pictures back through the loader, which key_red.gif checks colour
+    # for colour.
     save("strip95.gif", pixels, w, h)
-    # The tests read its pixels back through the loader, which key_red.gif checks colour for colour.
-    header += ["const int kStripWidth = %d, kStripHeight = %d;" % (w, h)]
     save("strip9.gif", [(0, 0, 200)] * 9 * 4, 9, 4)
 
     # Scene pictures of plain colours, so a probe tells which picture is drawn where. Sprites keep the key
@@ -78,16 +78,11 @@ def main():
         px = [colour] * (width * height)
         px[0] = MAGENTA
         save(name, px, width, height)
-        return ["const int k%sWidth = %d, k%sHeight = %d;" % (name_id(name), width, name_id(name), height),
-                "const COLORREF k%sColour = %s;" % (name_id(name), rgb(colour))]
 
-    def name_id(name):
-        return "".join(part.capitalize() for part in name[:-4].split("_"))
-
-    header += block("lander.gif", 50, 40, (0, 200, 0))
-    header += block("lander_fire.gif", 50, 62, (255, 128, 0))
-    header += block("lander_small.gif", 25, 25, (0, 160, 160))
-    header += block("lander_fire_small.gif", 25, 38, (200, 100, 0))
+    block("lander.gif", 50, 40, (0, 200, 0))
+    block("lander_fire.gif", 50, 62, (255, 128, 0))
+    block("lander_small.gif", 25, 25, (0, 160, 160))
+    block("lander_fire_small.gif", 25, 38, (200, 100, 0))
 
     # Explosion: 10 frames of 10 x 20, frame f in its own colour, keyed by magenta, and 5 spare columns
     # (their own key at the top, then a colour of their own) that a frame index of 10 would show.
@@ -99,9 +94,6 @@ def main():
             f, col = divmod(x, ew)
             pixels.append(MAGENTA if (col, y) == (0, 0) else frame_colours[f])
     save("boom.gif", pixels, ew * 10 + 5, eh)
-    header += ["const int kBoomWidth = %d, kBoomFrameWidth = %d, kBoomHeight = %d;" % (ew * 10 + 5, ew, eh),
-               "const COLORREF kBoomSpareColour = %s;" % rgb(frame_colours[10]),
-               "const COLORREF kBoomColours[] = {%s};" % ", ".join(rgb(c) for c in frame_colours[:10])]
 
     # Background: four dark quadrants, no white or red anywhere, so text shows as exact white and red.
     quads = [(60, 20, 20), (20, 60, 20), (20, 20, 60), (60, 60, 20)]

@@ -18,16 +18,4 @@ const COLORREF kKeyRed[] = {
     0x0000FF, 0x0001FF, 0x00FF00, 0xFFFFFF, 0x000000, 0x030201, 0x9C0000, 0x0100FF, 0x0000FF, 0x0000FF, 0x030201, 0xFFFFFF, 0x0001FF, 0x0100FF, 0x00FF00, 0x0100FF,
     0x0000FF, 0x0000FE, 0x0100FF, 0x9C0000, 0xFFFFFF, 0x0100FF, 0x0000FF, 0x9C0000, 0x000000, 0x0100FF, 0x030201, 0x00FF00, 0x0100FF, 0x808080, 0x030201, 0x0000FF};
 
-const int kStripWidth = 95, kStripHeight = 6;
-const int kLanderWidth = 50, kLanderHeight = 40;
-const COLORREF kLanderColour = 0x00C800;
-const int kLanderFireWidth = 50, kLanderFireHeight = 62;
-const COLORREF kLanderFireColour = 0x0080FF;
-const int kLanderSmallWidth = 25, kLanderSmallHeight = 25;
-const COLORREF kLanderSmallColour = 0xA0A000;
-const int kLanderFireSmallWidth = 25, kLanderFireSmallHeight = 38;
-const COLORREF kLanderFireSmallColour = 0x0064C8;
-const int kBoomWidth = 105, kBoomFrameWidth = 10, kBoomHeight = 20;
-const COLORREF kBoomSpareColour = 0x1ED2D2;
-const COLORREF kBoomColours[] = {0xC80A14, 0xBE0A28, 0xB40A3C, 0xAA0A50, 0xA00A64, 0x960A78, 0x8C0A8C, 0x820AA0, 0x780AB4, 0x6E0AC8};
 const COLORREF kQuadrantColours[] = {0x14143C, 0x143C14, 0x3C1414, 0x143C3C};  // top-left, top-right, bottom-left, bottom-right
