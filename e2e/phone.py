@@ -83,6 +83,16 @@ def is_fire(p):
     return r > 140 and b < 110 and r - b > 90
 
 
+def ask_probe(probe, command):
+    """One line to a running probe and its one-line answer."""
+    probe.stdin.write(command + '\n')
+    probe.stdin.flush()
+    answer = probe.stdout.readline().strip()
+    if not answer:
+        raise Failure('the probe ended (asked %r)' % command)
+    return answer
+
+
 def quit_probe(probe):
     """Asks a running probe to end, and ends it if it does not."""
     if probe and probe.poll() is None:
@@ -210,12 +220,7 @@ class Run:
 
     # ---- looking ----------------------------------------------------------------------------------------
     def ask(self, command):
-        self.probe.stdin.write(command + '\n')
-        self.probe.stdin.flush()
-        answer = self.probe.stdout.readline().strip()
-        if not answer:
-            raise Failure('the probe ended (asked %r)' % command)
-        return answer
+        return ask_probe(self.probe, command)
 
     def wait_window(self, window_class, title, timeout=30):
         answer = self.ask('wait %s %s %d' % (window_class, title.replace(' ', '_'), timeout * 1000))

@@ -408,12 +408,7 @@ class FaultPhone(ph.Phone):
         return int(answer.split()[1]) if answer.startswith('ok') else 0
 
     def ask(self, command):
-        self.probe.stdin.write(command + '\n')
-        self.probe.stdin.flush()
-        answer = self.probe.stdout.readline().strip()
-        if not answer:
-            raise Failure('the probe ended (asked %r)' % command)
-        return answer
+        return ph.ask_probe(self.probe, command)
 
 
 class FaultRun(ph.Run):
