@@ -63,7 +63,7 @@ int main() {
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
     g_state.mainWindow = window;
 
-    // The live sources first; the script, when CRATERDIP_TILT_SCRIPT is set, replaces them.
+    // The live sources, unless CRATERDIP_TILT_SCRIPT names a script: then only the script.
     const char* script = getenv("CRATERDIP_TILT_SCRIPT");
     LoadSensorSdk();
     NewRound();
