@@ -2,9 +2,8 @@
 """Benchmark: what a minute of play costs the phone. Plays the committed Medium landing in the phone under
 Xvfb (after the touchdown the game goes on ticking and painting ten frames a second, as it does for a
 player looking at the score), and reads the game's process from Linux: CPU seconds per minute (the median
-of 10-second windows over one minute), and
-the peak of its private (anonymous resident) memory. The Wine server's CPU is shown too, since every
-window-system call of the game is a round trip to it.
+of 10-second windows over one minute), and the peak of its private (anonymous resident) memory. The Wine
+server's CPU is shown too, since every window-system call of the game is a round trip to it.
 
   play_bench.py --bin BUILD/bin --work BUILD/bench [--seconds 60]
 """
@@ -95,7 +94,8 @@ def main():
                                            args.seconds))
         print('CPU per minute of play: game %.2f s (%.2f %% of a core), Wine server %.2f s (%.2f %%)'
               % (game_cpu, game_cpu / 0.6, server_cpu, server_cpu / 0.6))
-        print('    game per %d-s window, as s per minute: %s' % (WINDOW, ' '.join('%.2f' % r for r in game_rates)))
+        print('    game per %d-s window, as s per minute: %s'
+              % (WINDOW, ' '.join('%.2f' % rate for rate in game_rates)))
         print('peak private memory: %.1f MB (anonymous resident); peak resident %.1f MB'
               % (peak_private / 1024.0, peak_resident / 1024.0))
     finally:
