@@ -285,6 +285,12 @@ class Run:
         subprocess.run(['xdotool', 'mousemove', '3', '3'], env=self.phone.env, check=True)
 
     def soft_key(self, which):
+        # The soft keys reach the bar through the game's keyboard: when another window of the phone is in
+        # front (a box just closed can leave the shell there), tap the game first, as a player would.
+        if self.ask('front') != 'ok craterDipClass':
+            x, y, w, _ = self.game_window(10)
+            subprocess.run(['xdotool', 'mousemove', str(x + w // 2), str(y + 2), 'click', '1'],
+                           env=self.phone.env, check=True)
         self.focus()
         self.phone.key({'left': 'F1', 'right': 'F2'}[which])
 
@@ -299,7 +305,7 @@ class Run:
                 break
             except Failure:
                 if attempt == 2:
-                    raise
+                    raise Failure('no Options pop-up after three presses; in front: %s' % self.ask('front'))
         self.phone.key('Home', *(['Down'] * MENU[item]), 'Return')
         self.wait_gone('#32768', '-', 10)
 

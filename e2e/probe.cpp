@@ -141,6 +141,15 @@ void Run(char* line) {
         Answer("ok %d", Find(words[1], words[2], false).count);
         return;
     }
+    if (strcmp(command, "front") == 0 && count == 1) {
+        char name[64] = "-";
+        HWND front = GetForegroundWindow();
+        if (front) {
+            GetClassNameA(front, name, sizeof name);
+        }
+        Answer("ok %s", name);
+        return;
+    }
     if (strcmp(command, "client") == 0 && count == 3) {
         Query query = Find(words[1], words[2], true);
         if (!query.count) {
