@@ -1,7 +1,6 @@
 // replay_run LEVEL WxH REST_X REST_Y: plays the first round of a run on a window of the phone's size with the
 // real sensor library (scripted through CRATERDIP_TILT_SCRIPT) and Random (seeded through CRATERDIP_SEED),
 // one flight tick after another, and prints the end-of-round record: outcome score fuel speed ticks.
-#include "feedback/feedback.h"
 #include "sensor/sensor.h"
 #include "testsupport.h"
 
