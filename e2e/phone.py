@@ -281,7 +281,8 @@ class Run:
 
     # ---- acting -----------------------------------------------------------------------------------------
     def focus(self):
-        # Keys go to the X window under the pointer: the phone's desktop. Rest the pointer on the taskbar.
+        # Keys go to the X window that has the keyboard focus, the game's; the pointer rests on the taskbar, out
+        # of the game's way.
         subprocess.run(['xdotool', 'mousemove', '3', '3'], env=self.phone.env, check=True)
 
     def soft_key(self, which):
@@ -305,7 +306,9 @@ class Run:
                 break
             except Failure:
                 if attempt == 2:
-                    raise Failure('no Options pop-up after three presses; in front: %s' % self.ask('front'))
+                    keys = [line for line in self.trace_lines() if line.startswith('soft key')]
+                    raise Failure('no Options pop-up after three presses; in front: %s; %s; keys seen: %s'
+                                  % (self.ask('front'), self.ask('input'), keys))
         self.phone.key('Home', *(['Down'] * MENU[item]), 'Return')
         self.wait_gone('#32768', '-', 10)
 

@@ -7,6 +7,8 @@
 //   count CLASS TITLE        -> "ok N": top-level windows of that class and title
 //   client CLASS TITLE       -> "ok X Y W H": the window's client area in screen pixels
 //   texts CLASS TITLE        -> "ok text|text|...": the texts of the window's children
+//   front                    -> "ok CLASS": the class of the foreground window ("-" for none)
+//   input                    -> "ok ...": the foreground thread's input state, for failure messages
 //   samples MIN MS           -> "ok N X Y" once N >= MIN samples were handed out; X Y the last one
 //   quit
 // CLASS or TITLE "-" matches any; "_" in a title stands for a space.
@@ -148,6 +150,22 @@ void Run(char* line) {
             GetClassNameA(front, name, sizeof name);
         }
         Answer("ok %s", name);
+        return;
+    }
+    if (strcmp(command, "input") == 0 && count == 1) {
+        HWND front = GetForegroundWindow();
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (!front || !GetGUIThreadInfo(GetWindowThreadProcessId(front, nullptr), &info)) {
+            Answer("ok no foreground thread");
+            return;
+        }
+        char active[64] = "-", focus[64] = "-", capture[64] = "-";
+        GetClassNameA(info.hwndActive, active, sizeof active);
+        GetClassNameA(info.hwndFocus, focus, sizeof focus);
+        GetClassNameA(info.hwndCapture, capture, sizeof capture);
+        Answer("ok active %s focus %s capture %s flags %#lx enabled %d", active, focus, capture,
+               static_cast<unsigned long>(info.flags), IsWindowEnabled(front) ? 1 : 0);
         return;
     }
     if (strcmp(command, "client") == 0 && count == 3) {

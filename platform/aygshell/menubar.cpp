@@ -83,6 +83,7 @@ LRESULT CALLBACK SoftKeyHook(int code, WPARAM key, LPARAM flags) {
             const bool repeat = (flags & 0x40000000) != 0;
             const int index = key == VK_F1 ? 0 : 1;
             if (down && !repeat && index < bar->buttonCount) {
+                PhoneTrace("soft key %d%s", index + 1, bar->tracking ? ", closing the pop-up" : "");
                 if (bar->tracking) {
                     EndMenu(); // a second press of the key closes the open pop-up
                 } else {
@@ -352,8 +353,8 @@ extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info) {
     // Not owned by the program's window: the window destroys it itself when it goes. Topmost, so the
     // program's full-screen window never covers it; never activated, so the program keeps the keyboard.
     HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kBarClassName, L"",
-                                  WS_POPUP | WS_VISIBLE, area.left, area.bottom - height,
-                                  area.right - area.left, height, nullptr, nullptr, ThisModule(), bar);
+                                  WS_POPUP, area.left, area.bottom - height, area.right - area.left, height,
+                                  nullptr, nullptr, ThisModule(), bar);
     if (window == nullptr) {
         if (bar->window == nullptr) { // otherwise WM_NCDESTROY has already released it
             DestroyMenu(bar->menu);
@@ -362,6 +363,7 @@ extern "C" BOOL WINAPI SHCreateMenuBar(SHMENUBARINFO* info) {
         }
         return FALSE;
     }
+    ShowWindow(window, SW_SHOWNOACTIVATE); // WS_VISIBLE at creation would activate it under Wine
     AddBar(bar);
     info->hwndMB = window;
     return TRUE;

@@ -149,9 +149,6 @@ LRESULT CALLBACK TaskbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_ERASEBKGND:
         return 1;
-    case WM_MOUSEACTIVATE:
-        // A click on the taskbar must not take the keyboard away from the game.
-        return MA_NOACTIVATE;
     case WM_DESTROY:
         CloseTiltShared(g_taskbar.tilt, g_taskbar.mapping);
         g_taskbar.tilt = nullptr;
@@ -199,11 +196,16 @@ HWND CreateTaskbar(HINSTANCE instance) {
     const int height = GetSystemMetrics(SM_CYSCREEN);
     const int barHeight = TaskbarHeight(width, height);
     HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, PHONE_TASKBAR_CLASS,
-                                  L"craterDip", WS_POPUP | WS_VISIBLE, 0, 0, width, barHeight, nullptr,
+                                  L"craterDip", WS_POPUP | WS_DISABLED, 0, 0, width, barHeight, nullptr,
                                   nullptr, instance, nullptr);
     if (!window) {
         return nullptr;
     }
+    // Disabled and shown without activation, so it is never the active window: when the active window goes,
+    // Wine activates the next visible, enabled window, even one marked WS_EX_NOACTIVATE, and a taskbar that
+    // once had the focus could keep the X keyboard focus after the game's window is activated (the player's
+    // keys would then reach the taskbar). It takes no input of its own.
+    ShowWindow(window, SW_SHOWNOACTIVATE);
     UpdateWindow(window);
     // Programs of this process see the work area directly; the game, in a process of its own, finds the
     // taskbar window (Wine keeps the work area per process).

@@ -34,6 +34,21 @@ TEST(PhoneOptions, CommandLines) {
     }
 }
 
+// The taskbar never holds the activation or the keyboard: shown, or offered the activation when the active
+// window goes (the system then looks for another window to activate), it leaves both to the game.
+TEST(Taskbar, NeverTakesTheKeyboard) {
+    HWND bar = CreateTaskbar(GetModuleHandleW(nullptr));
+    ASSERT_NE(nullptr, bar);
+    EXPECT_NE(bar, GetActiveWindow());
+    HWND game = CreateWindowExW(0, L"STATIC", L"game", WS_POPUP | WS_VISIBLE, 0, 100, 50, 50, nullptr,
+                                nullptr, nullptr, nullptr);
+    EXPECT_EQ(game, GetActiveWindow());
+    DestroyWindow(game);
+    EXPECT_NE(bar, GetActiveWindow());
+    EXPECT_NE(bar, GetFocus());
+    DestroyWindow(bar);
+}
+
 // The shorter side decides, on either axis: just under VGA and square VGA.
 TEST(Taskbar, HeightFollowsTheShorterSide) {
     const int cases[][3] = {{479, 800, 26}, {800, 479, 26}, {480, 480, 52}};
