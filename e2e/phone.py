@@ -287,7 +287,7 @@ class Run:
 
     def soft_key(self, which):
         # The soft keys reach the bar through the game's keyboard: when another window of the phone is in
-        # front (a box just closed can leave the shell there), tap the game first, as a player would.
+        # front, tap the game first, as a player would.
         if self.ask('front') != 'ok craterDipClass':
             x, y, w, _ = self.game_window(10)
             subprocess.run(['xdotool', 'mousemove', str(x + w // 2), str(y + 2), 'click', '1'],

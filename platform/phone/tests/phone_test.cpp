@@ -1,5 +1,6 @@
-// The phone shell's pieces that need no window: its command line, the taskbar's height and the level's
-// bubble. Where the taskbar and the game's window land on each screen is checked on screen end to end.
+// The phone shell's pieces that need no game: its command line, the taskbar's height, its keeping out of the
+// keyboard's way, and the level's bubble. Where the taskbar and the game's window land on each screen is
+// checked on screen end to end.
 #include "phone.h"
 
 #include <gtest/gtest.h>
