@@ -164,8 +164,14 @@ void Press(Bar& bar, int index) {
     // command arrives as the owner's WM_COMMAND.
     SetForegroundWindow(bar.owner);
     const UINT align = index == 0 ? TPM_LEFTALIGN : TPM_RIGHTALIGN;
-    TrackPopupMenu(popup, align | TPM_BOTTOMALIGN | TPM_LEFTBUTTON, index == 0 ? where.left : where.right,
-                   where.top, 0, bar.owner, nullptr);
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(popup, align | TPM_BOTTOMALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD,
+                       index == 0 ? where.left : where.right, where.top, 0, bar.owner, nullptr));
+    PhoneTrace("pop-up closed, command %u", chosen);
+    // Posted as the pop-up itself would post it; 0 is no choice.
+    if (chosen != 0) {
+        PostMessageW(bar.owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+    }
     PostMessageW(bar.owner, WM_NULL, 0, 0);
     if (IsWindow(bar.window)) { // a command chosen from the pop-up may have ended the program's window
         bar.tracking = false;

@@ -1,5 +1,6 @@
 // Window behaviour of CE that the desktop does differently: default placement and bringing a window forward.
 #include "coredll.h"
+#include "keyboard.h"
 
 #undef CreateWindowExW
 #undef SetForegroundWindow
@@ -32,6 +33,9 @@ extern "C" HWND CeCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR titl
             height = workArea.bottom - workArea.top;
         }
         style = (style & ~(WS_CAPTION | WS_THICKFRAME | WS_SYSMENU)) | WS_POPUP;
+    }
+    if (topLevel) {
+        KeepKeyboardWithActivation();
     }
     return CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu, instance,
                            param);
