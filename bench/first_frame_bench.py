@@ -6,12 +6,15 @@ prefix set up, the Wine server running). Prints the figures; the target is under
 """
 import argparse
 import os
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import phone as ph  # noqa: E402
+import phone_session as ph  # noqa: E402
+
+WHITE = (255, 255, 255)
+# The status text's first line at 480x640: x 310 to 480, from y 20 of the game's window, 52 pixels down.
+STATUS_COLUMNS, STATUS_ROWS = range(310, 480), range(52 + 20, 52 + 36)
 
 
 def first_frame(phone, name):
@@ -20,10 +23,7 @@ def first_frame(phone, name):
     if os.path.exists(trace):
         os.remove(trace)
     started = time.monotonic()
-    process = subprocess.Popen([os.path.join(ph.ROOT, 'craterdip'), '--trace', trace, '--exit-after', '5'],
-                               env=phone.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    status = ph.Layout(480, 640).status
-    bar = ph.bar_height(480, 640)
+    process = phone.launch('--trace', trace, '--exit-after', '5')
 
     marks = {}
 
@@ -32,8 +32,7 @@ def first_frame(phone, name):
             text = line.split(' ', 1)[1]
             marks.setdefault(text, time.monotonic() - started)
         image = phone.screenshot(480, 640)
-        return any(image.getpixel((x, y)) == ph.WHITE
-                   for y in range(bar + status[1], bar + status[1] + 16) for x in range(status[0], status[2]))
+        return any(image.getpixel((x, y)) == WHITE for y in STATUS_ROWS for x in STATUS_COLUMNS)
     ph.wait_until('the first frame', shown, 120, 0.02)
     elapsed = time.monotonic() - started
     process.wait(60)
@@ -49,7 +48,6 @@ def main():
     parser.add_argument('--runs', type=int, default=5)
     args = parser.parse_args()
     phone = ph.Phone(os.path.abspath(args.bin), os.path.abspath(args.work))
-    phone.start()
     try:
         cold = first_frame(phone, 'first')
         print('first start (prefix set up as needed): %.2f s' % cold)

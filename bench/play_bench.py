@@ -10,13 +10,11 @@ server's CPU is shown too, since every window-system call of the game is a round
 import argparse
 import os
 import statistics
-import subprocess
 import sys
 import time
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..'))
-sys.path.insert(0, os.path.join(ROOT, 'e2e'))
-import phone as ph  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import phone_session as ph  # noqa: E402
 
 TICKS_PER_SECOND = os.sysconf('SC_CLK_TCK')
 WINDOW = 10  # seconds
@@ -60,15 +58,11 @@ def main():
     parser.add_argument('--seconds', type=int, default=60)
     args = parser.parse_args()
     phone = ph.Phone(os.path.abspath(args.bin), os.path.abspath(args.work))
-    phone.start()
     trace = os.path.join(phone.work, 'play.trace')
     if os.path.exists(trace):
         os.remove(trace)
-    launcher = subprocess.Popen(
-        [os.path.join(ROOT, 'craterdip'), '--seed', '2027', '--tilt-script',
-         os.path.join(ROOT, 'demo', 'landing-medium.tilt'), '--trace', trace,
-         '--exit-after', str(args.seconds + 10)],
-        env=phone.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    launcher = phone.launch('--seed', '2027', '--tilt-script', os.path.join(ph.ROOT, 'demo', 'landing-medium.tilt'),
+                            '--trace', trace, '--exit-after', str(args.seconds + 10))
     try:
         ph.wait_until('the game to start', lambda: os.path.exists(trace) and 'game started' in open(trace).read(),
                       120)
