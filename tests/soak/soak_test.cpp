@@ -1,7 +1,8 @@
 // The soak: the real start-up, window procedure, sensor library, sensor service, pictures and feedback run
-// 100,000 game ticks with a paint after each, restarting every 300 ticks and alternating a difficulty on
-// which a steady thrust lands (Easy) with one on which it crashes (Medium). The live GDI objects, the
-// handles and the private memory must stay flat. The figures are printed.
+// 7,200 game ticks with a paint after each, restarting every 100 ticks and alternating a difficulty on which
+// a steady thrust lands (Easy) with one on which it crashes (Medium). Once the platform has made its
+// first-use objects, the live GDI objects, the handles and the private memory must stay flat; a leak of
+// one object per round or a few bytes per tick shows within these 72 rounds. The figures are printed.
 #include "app.h"
 #include "res/resource.h"
 #include "sensor/sensor.h"
@@ -18,19 +19,18 @@
 
 namespace {
 
-// The figures that must stay flat: free GDI slots (one fewer for every object alive), this process's open
-// handles and its committed private memory.
 struct Figures {
     int freeGdiSlots, handles;
-    unsigned long long privateBytes;
+    long long privateBytes;
 };
+
 Figures Measure() {
     for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
         DispatchMessageW(&message);
     }
     Figures figures = {FreeGdiSlots(), 0, 0};
-    // The handles come from the system's handle list (Wine answers 0 to GetProcessHandleCount): a count, then
-    // entries of six 32-bit words, each starting with the owner's process id.
+    // Wine answers 0 to GetProcessHandleCount, so the handles come from the system's handle list: a count,
+    // then entries of six 32-bit words, each starting with the owner's process id.
     std::vector<ULONG> list(1 << 20);
     const auto handleList = static_cast<SYSTEM_INFORMATION_CLASS>(16); // SystemHandleInformation
     if (NtQuerySystemInformation(handleList, list.data(), 4 << 20, nullptr) == 0) {
@@ -38,15 +38,14 @@ Figures Measure() {
             figures.handles += list[2 + 6 * i] == GetCurrentProcessId();
         }
     }
-    // The memory last, so that the list's own allocation counts from the first sample on. Wine leaves
-    // PrivateUsage 0 but fills PagefileUsage, the same figure.
+    // Wine leaves PrivateUsage 0 but fills PagefileUsage, the same figure.
     PROCESS_MEMORY_COUNTERS memory = {};
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-    figures.privateBytes = memory.PagefileUsage;
+    figures.privateBytes = static_cast<long long>(memory.PagefileUsage);
     return figures;
 }
 
-TEST(Soak, AHundredThousandTicksLeaveNothingBehind) {
+TEST(Soak, RoundAfterRoundLeavesNothingBehind) {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tundraBit\\craterDip");
     StoreInstallDir(CRATERDIP_ASSET_DIR);
     ASSERT_TRUE(StartSensorService());
@@ -58,31 +57,30 @@ TEST(Soak, AHundredThousandTicksLeaveNothingBehind) {
     // every tick and holds the speed at 12: a landing on Easy (judged 4 slower), a crash on Medium.
     g_state.calibTiltY = 125;
 
-    // Measured from tick 1000 on, after the platform's first-use allocations.
     Figures first = {}, last = {};
     int outcomes[2] = {}; // landings, crashes
     printf("\n%8s %16s %10s %16s\n", "tick", "free GDI slots", "handles", "private bytes");
-    for (int tick = 1; tick <= 100000; ++tick) {
+    for (int tick = 1; tick <= 7200; ++tick) {
         SendMessageW(window, WM_TIMER, IDT_GAME, 0);
         UpdateWindow(window);
-        if (tick % 300 == 0) { // a restart, alternating the difficulties
+        if (tick % 100 == 0) { // a restart, alternating the difficulties
             outcomes[g_state.crashed] += g_state.roundOver;
-            SendMessageW(window, WM_COMMAND, tick / 300 % 2 ? IDM_EASY : IDM_MEDIUM, 0);
+            SendMessageW(window, WM_COMMAND, tick / 100 % 2 ? IDM_EASY : IDM_MEDIUM, 0);
             SendMessageW(window, WM_COMMAND, IDM_RESTART, 0);
         }
-        if (tick == 1000 || tick % 10000 == 0) {
+        if (tick % 1200 == 0) { // every twelfth round
             last = Measure();
-            first = tick == 1000 ? last : first;
-            printf("%8d %16d %10d %16llu\n", tick, last.freeGdiSlots, last.handles, last.privateBytes);
+            first = tick == 1200 ? last : first;
+            printf("%8d %16d %10d %16lld\n", tick, last.freeGdiSlots, last.handles, last.privateBytes);
         }
     }
     printf("rounds: %d landings, %d crashes\n\n", outcomes[0], outcomes[1]);
-    EXPECT_TRUE(outcomes[0] > 50 && outcomes[1] > 50) << "both outcomes, many times";
+    EXPECT_TRUE(outcomes[0] >= 30 && outcomes[1] >= 30) << "both outcomes, many times";
     EXPECT_TRUE(first.handles > 0 && first.privateBytes > 0) << "the figures should be measurable";
     EXPECT_EQ(first.freeGdiSlots, last.freeGdiSlots) << "GDI objects left alive";
-    EXPECT_LE(last.handles, first.handles + 16) << "handles left open";
-    EXPECT_LE(last.privateBytes, first.privateBytes + 4 * 1024 * 1024)
-        << "private memory grew by more than 4 MB";
+    EXPECT_LE(last.handles, first.handles + 2) << "handles left open";
+    EXPECT_LE(last.privateBytes, first.privateBytes + 256 * 1024)
+        << "private memory grew by more than 256 KB";
 }
 
 } // namespace
