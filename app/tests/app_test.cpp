@@ -85,11 +85,11 @@ TEST_F(Shell, StartUpFitsAboveTheMenuBarAndMarksTheStoredDifficulty) {
         GetObjectW(GetCurrentObject(g_state.backBuffer, OBJ_BITMAP), sizeof buffer, &buffer);
         EXPECT_EQ(level == kNoBar ? 640 : 588, buffer.bmHeight) << "the fitted bottom edge, not the height";
         EXPECT_EQ(0, Send(WM_INITMENUPOPUP, 0));
-        HMENU popup =
-            reinterpret_cast<HMENU>(SendMessageW(g_state.menuBar, SHCMBM_GETSUBMENU, 0, IDM_OPTIONS));
+        const auto popup = HMENU(SendMessageW(g_state.menuBar, SHCMBM_GETSUBMENU, 0, IDM_OPTIONS));
         std::string marked;
-        for (UINT id = IDM_EASY; id <= IDM_EXPERT; ++id)
+        for (UINT id = IDM_EASY; id <= IDM_EXPERT; ++id) {
             marked += popup && (GetMenuState(popup, id, MF_BYCOMMAND) & MF_CHECKED) ? "x" : "-";
+        }
         EXPECT_EQ(marks, marked);
         EXPECT_FLOAT_EQ(GetSystemMetrics(SM_CXSCREEN) / 480.0f, g_state.scaleX);
         EXPECT_FLOAT_EQ(GetSystemMetrics(SM_CYSCREEN) / 640.0f, g_state.scaleY);
