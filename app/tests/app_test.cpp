@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <tuple>
 #include <vector>
 
@@ -45,7 +44,7 @@ TEST(ScaleFactors, ScreenOverTheDesignScreen) {
 class Shell : public testing::Test {
   protected:
     void Start(HINSTANCE instance = GetModuleHandleW(nullptr)) {
-        RECT area = {0, 52, 480, 640};
+        RECT area = {10, 52, 490, 640};
         SystemParametersInfoW(SPI_SETWORKAREA, 0, &area, 0);
         StoreInstallDir(CRATERDIP_ASSET_DIR);
         g_state = GameState();
@@ -66,24 +65,27 @@ class Shell : public testing::Test {
     HINSTANCE instance_ = nullptr;
 };
 
-// The back buffer reaches down to the window's fitted bottom edge, the top of the 52-px menu bar; without a
-// bar (aygshell.dll has no menu-bar resources) the window keeps its place. The pop-up the bar hands out marks
-// the stored difficulty (Easy to Expert, "x" marked); a level outside 0..3 names a radio id outside the group
-// (120 + level, which must not overflow for INT_MAX), so nothing is marked. The scale factors come from the
-// screen, and both timers run.
+// The window is fitted above the 52-px menu bar at the bottom of the work area, and the back buffer reaches
+// to its right and bottom edges (not its width and height); without a bar (aygshell.dll has no menu-bar
+// resources) the window keeps its place. The pop-up the bar hands out marks the stored difficulty (Easy to
+// Expert, "x" marked); a level outside 0..3 names a radio id outside the group (120 + level, which must not
+// overflow for INT_MAX), so nothing is marked. The scale factors come from the screen, and both timers run.
 TEST_F(Shell, StartUpFitsAboveTheMenuBarAndMarksTheStoredDifficulty) {
-    const DWORD kNone = 99, kNoBar = 98;
-    const std::pair<DWORD, std::string> cases[] = {{kNone, "-x--"}, {kNoBar, "----"}, {3, "---x"},
-                                                   {4, "----"},     {~0u, "----"},    {0x7FFFFFFF, "----"}};
-    for (const auto& [level, marks] : cases) {
-        SCOPED_TRACE(testing::Message() << "level " << level);
-        if (level != kNone && level != kNoBar) {
-            RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"level", REG_DWORD, &level, sizeof level);
-        }
-        Start(GetModuleHandleW(level == kNoBar ? L"aygshell.dll" : nullptr));
+    const std::tuple<DWORD, bool, std::string> cases[] = {{1, true, "-x--"},   {2, false, "----"},
+                                                          {3, true, "---x"},   {4, true, "----"},
+                                                          {~0u, true, "----"}, {0x7FFFFFFF, true, "----"}};
+    for (const auto& [level, bar, marks] : cases) {
+        SCOPED_TRACE(testing::Message() << "level " << level << (bar ? "" : " without a bar"));
+        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"level", REG_DWORD, &level, sizeof level);
+        Start(GetModuleHandleW(bar ? nullptr : L"aygshell.dll"));
         BITMAP buffer = {};
         GetObjectW(GetCurrentObject(g_state.backBuffer, OBJ_BITMAP), sizeof buffer, &buffer);
-        EXPECT_EQ(level == kNoBar ? 640 : 588, buffer.bmHeight) << "the fitted bottom edge, not the height";
+        RECT placed = {};
+        GetWindowRect(g_state.mainWindow, &placed);
+        const LONG bottom = bar ? 588 : 640;
+        EXPECT_EQ(std::vector<LONG>({10, 52, 490, bottom, 490, bottom}),
+                  std::vector<LONG>({placed.left, placed.top, placed.right, placed.bottom, buffer.bmWidth,
+                                     buffer.bmHeight}));
         EXPECT_EQ(0, Send(WM_INITMENUPOPUP, 0));
         const auto popup = HMENU(SendMessageW(g_state.menuBar, SHCMBM_GETSUBMENU, 0, IDM_OPTIONS));
         std::string marked;
@@ -128,8 +130,8 @@ TEST_F(Shell, MessagesAndCommandsGetTheirResultAndEffect) {
     for (const auto& [message, wParam, lParam, result, expected] : cases) {
         SCOPED_TRACE(testing::Message() << message << " " << wParam << " " << lParam);
         g_awake.clear();
-        g_state.level = 7;
-        g_state.padLeft = g_state.calibTiltX = 7, g_state.crashed = 1, g_state.explosionFramesLeft = 5;
+        g_state.level = g_state.padLeft = g_state.calibTiltX = 7, g_state.crashed = 1,
+        g_state.explosionFramesLeft = 5;
         const int altitude = g_state.altitude;
         ValidateRect(g_state.mainWindow, nullptr);
         EXPECT_EQ(result, Send(message, wParam, lParam));
