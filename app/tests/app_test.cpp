@@ -15,12 +15,12 @@
 #include <vector>
 
 // Link seams: the core library's idle-timer calls are recorded so that keep-awake can be seen.
-std::vector<DWORD> g_awake; // in order: 0 for an idle-timer reset, a key event's flags
+std::vector<DWORD> g_awake; // in order: 0 for an idle-timer reset, a key event's arguments packed
 extern "C" void SystemIdleTimerReset(void) {
     g_awake.push_back(0);
 }
-extern "C" void CeKeybdEvent(BYTE, BYTE, DWORD flags, ULONG_PTR) {
-    g_awake.push_back(flags);
+extern "C" void CeKeybdEvent(BYTE key, BYTE scan, DWORD flags, ULONG_PTR extra) {
+    g_awake.push_back(flags | key << 8 | scan << 16 | DWORD(extra) << 24);
 }
 
 namespace {
@@ -66,10 +66,11 @@ class Shell : public testing::Test {
 };
 
 // The window is fitted above the 52-px menu bar at the bottom of the work area, and the back buffer reaches
-// to its right and bottom edges (not its width and height); without a bar (aygshell.dll has no menu-bar
-// resources) the window keeps its place. The pop-up the bar hands out marks the stored difficulty (Easy to
-// Expert, "x" marked); a level outside 0..3 names a radio id outside the group (120 + level, which must not
-// overflow for INT_MAX), so nothing is marked. The scale factors come from the screen, and both timers run.
+// to its right and bottom edges (not its width and height); the window has no extended style. Without a bar
+// (aygshell.dll has no menu-bar resources) the window keeps its place. The pop-up the bar hands out marks the
+// stored difficulty (Easy to Expert, "x" marked); a level outside 0..3 names a radio id outside the group
+// (120 + level, which must not overflow for INT_MAX), so nothing is marked. The scale factors come from the
+// screen, both timers run, and the window is subscribed to the sensor service's changes.
 TEST_F(Shell, StartUpFitsAboveTheMenuBarAndMarksTheStoredDifficulty) {
     const std::tuple<DWORD, bool, std::string> cases[] = {{1, true, "-x--"},   {2, false, "----"},
                                                           {3, true, "---x"},   {4, true, "----"},
@@ -83,9 +84,9 @@ TEST_F(Shell, StartUpFitsAboveTheMenuBarAndMarksTheStoredDifficulty) {
         RECT placed = {};
         GetWindowRect(g_state.mainWindow, &placed);
         const LONG bottom = bar ? 588 : 640;
-        EXPECT_EQ(std::vector<LONG>({10, 52, 490, bottom, 490, bottom}),
+        EXPECT_EQ(std::vector<LONG>({10, 52, 490, bottom, 490, bottom, 0}),
                   std::vector<LONG>({placed.left, placed.top, placed.right, placed.bottom, buffer.bmWidth,
-                                     buffer.bmHeight}));
+                                     buffer.bmHeight, GetWindowLongW(g_state.mainWindow, GWL_EXSTYLE)}));
         EXPECT_EQ(0, Send(WM_INITMENUPOPUP, 0));
         const auto popup = HMENU(SendMessageW(g_state.menuBar, SHCMBM_GETSUBMENU, 0, IDM_OPTIONS));
         std::string marked;
@@ -96,16 +97,17 @@ TEST_F(Shell, StartUpFitsAboveTheMenuBarAndMarksTheStoredDifficulty) {
         EXPECT_FLOAT_EQ(GetSystemMetrics(SM_CXSCREEN) / 480.0f, g_state.scaleX);
         EXPECT_FLOAT_EQ(GetSystemMetrics(SM_CYSCREEN) / 640.0f, g_state.scaleY);
         EXPECT_TRUE(KillTimer(g_state.mainWindow, IDT_GAME) && KillTimer(g_state.mainWindow, IDT_KEEPAWAKE));
+        EXPECT_NE(nullptr, g_state.notifyHandle) << "subscribed to the sensor service's changes";
         TearDown();
     }
 }
 
 // Each message's result and what it did: "round" (a pad placed anew), "tick" (the lander moved),
 // "level N", "calibrated" (the rest position taken from the sensor, here none: 0), "awake" (the idle timers
-// reset around a silent key press and release), "paint" (the paint that follows drew the scene, which counts
-// a crashed round's explosion down a frame). Only the sensor registration's user data (lParam 1) repaints.
-// WM_GETTEXTLENGTH gets the default handling (the title's 9 letters), and so do commands the game does not
-// know; the notification code in a command's high word does not matter.
+// reset around a silent press and release of key 0), "paint" (the paint that follows drew the scene, which
+// counts a crashed round's explosion down a frame). Only the sensor registration's user data (lParam 1)
+// repaints. WM_GETTEXTLENGTH gets the default handling (the title's 9 letters), and so do commands the game
+// does not know; the notification code in a command's high word does not matter.
 TEST_F(Shell, MessagesAndCommandsGetTheirResultAndEffect) {
     Start();
     KillTimer(g_state.mainWindow, IDT_GAME);
