@@ -178,12 +178,11 @@ TEST_F(Shell, ASecondStartAboutAndCommand105) {
     EXPECT_TRUE(g_openAfterCancel);
     EXPECT_FALSE(IsWindow(g_about));
 
-    HWND bar = g_state.menuBar;
     const HGDIOBJ pictures[] = {g_state.backgroundBitmap, g_state.landerBitmap, g_state.flameBitmap,
                                 g_state.explosionBitmap};
     g_state.level = Hard;
     EXPECT_EQ(0, Send(WM_COMMAND, IDM_OK));
-    EXPECT_FALSE(IsWindow(g_state.mainWindow) || IsWindow(bar));
+    EXPECT_FALSE(IsWindow(g_state.mainWindow) || IsWindow(g_state.menuBar));
     for (HGDIOBJ picture : pictures) {
         EXPECT_TRUE(picture != nullptr && GetObjectType(picture) == 0) << "loaded, then freed";
     }

@@ -77,12 +77,12 @@ TEST(RegistryNotifyWindow, ConditionsPickTheChangesThatNotify) {
     }
     for (g_write = 0; g_write < std::size(writes); ++g_write) {
         const auto& [value, number, text] = writes[g_write];
-        if (number != 0) {
-            RegSetKeyValueW(HKEY_CURRENT_USER, kKey, value, REG_DWORD, &number, 4);
-        } else if (text != nullptr) {
-            RegSetKeyValueW(HKEY_CURRENT_USER, kKey, value, REG_SZ, text, DWORD((wcslen(text) + 1) * 2));
-        } else {
+        if (number == 0 && text == nullptr) {
             RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, value);
+        } else {
+            RegSetKeyValueW(HKEY_CURRENT_USER, kKey, value, text ? REG_SZ : REG_DWORD,
+                            text ? static_cast<const void*>(text) : &number,
+                            text ? DWORD(wcslen(text) * 2 + 2) : 4);
         }
         PumpUntil([&] { return Column(g_heard) == Column(due); }, 5000); // before the next write
     }
