@@ -1,26 +1,23 @@
 // The settings store against the test prefix's own registry: the stored forms of a value that load and
-// those that count as missing, what each save leaves behind, and a save whose key cannot be created.
+// those that count as missing, and what each save leaves behind.
 #include "app/settings.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 const wchar_t kSettingsKey[] = L"Software\\tundraBit\\craterDip";
 const wchar_t kInstallKey[] = L"Software\\Apps\\tundraBit craterDip";
-const std::wstring kKept = L"5 6 1|", kDefault = kKept + L"\\Program Files\\craterDip";
 
-struct Stored {
-    const wchar_t* name;
-    DWORD type;
-    std::vector<BYTE> bytes;
-};
+using Stored = std::tuple<const wchar_t*, DWORD, std::vector<BYTE>>; // name, type, bytes
 
-std::vector<BYTE> Dword(DWORD v) {
-    return {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)};
+// A REG_DWORD value of 4 bytes.
+Stored Dword(const wchar_t* name, DWORD v) {
+    return {name, REG_DWORD, {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)}};
 }
 
 // UTF-16 bytes of `text`, with or without the terminating zero.
@@ -29,90 +26,73 @@ std::vector<BYTE> Utf16(const std::wstring& text, bool terminated = true) {
     return std::vector<BYTE>(bytes, bytes + (text.size() + terminated) * sizeof(wchar_t));
 }
 
-// The saved values that are 4-byte DWORDs, as "name=value " in a fixed order.
-std::wstring Saved() {
-    std::wstring saved;
-    for (const wchar_t* name : {L"tiltX", L"tiltY", L"level"}) {
-        DWORD value, size = sizeof value;
-        if (!RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) &&
-            size == sizeof value) {
-            saved += name + (L"=" + std::to_wstring(int(value)) + L" ");
-        }
-    }
-    return saved;
-}
-
-// No keys and a fresh state; the test prefix is this program's own.
+// No keys and the record as a new process has it; the test prefix is this program's own.
 void Clear() {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\tundraBit");
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kInstallKey);
     g_state = GameState();
 }
 
-// Settings rows store under HKCU, InstallDir rows under HKLM (a row without values stores no key). A value
-// of the wrong type or size counts as missing; so does an InstallDir with no room for its terminating zero.
+// The record's settings as "tiltX tiltY level|installDir".
+std::wstring Fields() {
+    return std::to_wstring(g_state.calibTiltX) + L" " + std::to_wstring(g_state.calibTiltY) + L" " +
+           std::to_wstring(g_state.level) + L"|" + g_state.installDir;
+}
+
+// Settings rows store under HKCU, InstallDir rows under HKLM (a row without values stores no key); what a
+// row does not store keeps the record's initial value: rest 0 0, Medium, no folder. A settings value of
+// another type or size counts as missing, and so does an InstallDir with no room for its terminating zero;
+// numbers load as they stand, strings character for character.
 TEST(Settings, LoadTakesFourByteDwordsAndUsableStringsOnly) {
-    const std::wstring longest(259, L'x'), full(260, L'y');
+    const std::wstring longest(259, L'x'), full(260, L'y'), kept = L"0 0 1|";
+    const std::wstring fallback = kept + L"\\Program Files\\craterDip";
     const HKEY user = HKEY_CURRENT_USER, machine = HKEY_LOCAL_MACHINE;
     const wchar_t dir[] = L"InstallDir";
-    const std::vector<Stored> all = {{L"tiltX", REG_DWORD, Dword(0xFFFFFF88)},
-                                     {L"tiltY", REG_DWORD, Dword(35)},
-                                     {L"level", REG_DWORD, Dword(2)}};
-    const struct {
-        const char* what;
-        HKEY root;
-        std::vector<Stored> values;
-        std::wstring loaded; // "tiltX tiltY level|installDir" over fields that hold 5, 6, 1 and ""
-    } cases[] = {
-        {"no keys", user, {}, kKept},
-        {"all three", user, all, L"-120 35 2|"},
-        {"two-byte DWORD", user, {{L"tiltX", REG_DWORD, {0x34, 0x12}}}, kKept},
-        {"eight-byte DWORD", user, {{L"tiltY", REG_DWORD, {1, 0, 0, 0, 2, 0, 0, 0}}}, kKept},
-        {"four-byte binary", user, {{L"tiltX", REG_BINARY, Dword(9)}}, kKept},
-        {"string level", user, {{L"level", REG_SZ, Utf16(L"3")}, {L"tiltY", REG_DWORD, Dword(8)}}, L"5 8 1|"},
-        {"no InstallDir", machine, {{L"Version", REG_SZ, Utf16(L"0.95")}}, kDefault},
-        {"unterminated", machine, {{dir, REG_SZ, Utf16(L"\\Apps\\dip", false)}}, kKept + L"\\Apps\\dip"},
-        {"259 units", machine, {{dir, REG_SZ, Utf16(longest)}}, kKept + longest},
-        {"260 units, unterminated", machine, {{dir, REG_SZ, Utf16(full, false)}}, kDefault},
-        {"260 units and the zero", machine, {{dir, REG_SZ, Utf16(full)}}, kDefault},
-        {"string bytes as binary", machine, {{dir, REG_BINARY, Utf16(L"\\bin")}}, kDefault},
+    const std::tuple<HKEY, std::vector<Stored>, std::wstring> cases[] = {
+        {user, {}, kept},
+        {user, {Dword(L"tiltX", -120), Dword(L"tiltY", 35), Dword(L"level", 7)}, L"-120 35 7|"},
+        {user, {Dword(L"tiltX", 0x80000000), Dword(L"level", -1)}, L"-2147483648 0 -1|"},
+        {user, {Dword(L"level", 0x7FFFFFFF)}, L"0 0 2147483647|"},
+        {user, {{L"tiltX", REG_DWORD, {0x34, 0x12}}}, kept},
+        {user, {{L"tiltX", REG_BINARY, {9, 0, 0, 0}}}, kept},
+        {user, {{L"level", REG_SZ, Utf16(L"3")}, Dword(L"tiltY", 8)}, L"0 8 1|"},
+        {user, {{L"level", REG_QWORD, {3, 0, 0, 0, 0, 0, 0, 0}}}, kept},
+        {machine, {{dir, REG_SZ, Utf16(L"")}}, fallback},
+        {machine, {{dir, REG_SZ, Utf16(L"\\Apps\\dip\\", false)}}, kept + L"\\Apps\\dip\\"},
+        {machine, {{dir, REG_SZ, Utf16(longest)}}, kept + longest},
+        {machine, {{dir, REG_SZ, Utf16(full, false)}}, fallback},
+        {machine, {{dir, REG_SZ, Utf16(full)}}, fallback},
+        {machine, {{dir, REG_BINARY, Utf16(L"\\bin")}}, fallback},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    int row = 0;
+    for (const auto& [root, values, loaded] : cases) {
+        SCOPED_TRACE(testing::Message() << "row " << row++);
         Clear();
-        for (const Stored& v : c.values) {
-            RegSetKeyValueW(c.root, c.root == user ? kSettingsKey : kInstallKey, v.name, v.type,
-                            v.bytes.data(), v.bytes.size());
+        for (const auto& [name, type, bytes] : values) {
+            RegSetKeyValueW(root, root == user ? kSettingsKey : kInstallKey, name, type, bytes.data(),
+                            bytes.size());
         }
-        g_state.calibTiltX = 5, g_state.calibTiltY = 6, g_state.level = Medium;
         LoadSettings();
         LoadInstallDir();
-        EXPECT_EQ(c.loaded, std::to_wstring(g_state.calibTiltX) + L" " + std::to_wstring(g_state.calibTiltY) +
-                                L" " + std::to_wstring(g_state.level) + L"|" + g_state.installDir);
+        EXPECT_EQ(loaded, Fields());
     }
 }
 
-// Each save writes its own values only, as two's-complement DWORDs; a key that cannot be created (HKCU
-// redirected to a deleted key) skips the save.
-TEST(Settings, EachSaveWritesItsOwnValuesOrIsSkipped) {
+// Each save writes its own values only, as 4-byte two's-complement DWORDs (the only form that loads),
+// creating the key; a "level" of another type is rewritten as a DWORD.
+TEST(Settings, EachSaveWritesItsOwnValues) {
     Clear();
     g_state.calibTiltX = -120, g_state.calibTiltY = 35, g_state.level = 7;
-    HKEY gone;
-    ASSERT_EQ(0, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\tundraBit\\gone", 0, nullptr, 0,
-                                 KEY_ALL_ACCESS, nullptr, &gone, nullptr));
-    ASSERT_EQ(0, RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\tundraBit\\gone"));
-    ASSERT_EQ(0, RegOverridePredefKey(HKEY_CURRENT_USER, gone));
     SaveCalibration();
+    g_state = GameState();
+    LoadSettings();
+    EXPECT_EQ(L"-120 35 1|", Fields());
+    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"level", REG_SZ, L"3", 4);
+    g_state.calibTiltX = 0, g_state.level = 7;
     SaveLevel();
-    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    RegCloseKey(gone);
-    EXPECT_EQ(L"", Saved());
-
-    SaveCalibration();
-    EXPECT_EQ(L"tiltX=-120 tiltY=35 ", Saved());
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
-    SaveLevel();
-    EXPECT_EQ(L"level=7 ", Saved());
+    g_state = GameState();
+    LoadSettings();
+    EXPECT_EQ(L"-120 35 7|", Fields());
 }
 
 } // namespace
