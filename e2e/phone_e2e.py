@@ -1,11 +1,12 @@
 #!/usr/bin/python3
-"""The game in the phone, end to end: only what the real phone shows. Each scenario stores its own settings,
-starts the phone (a Wine virtual desktop under Xvfb), plays with the keys a player uses, and watches from
-outside: the phone's event trace, the desktop's X windows (where they are, which one has the keyboard) and
-the registry. Every wait is for something observable; a key is pressed only once the window it is meant
-for has the keyboard, and a key that goes missing fails the scenario.
+"""The game in the phone, end to end: only what the real phone shows.
 
   phone_e2e.py --bin BUILD/bin --work DIR [SCENARIO ...]
+
+The launcher sets the phone up once (a Wine virtual desktop under Xvfb) and must end its first game with
+exit code 0. Then each scenario stores its own settings, starts the phone shell, plays with the keys a
+player uses and watches from outside: the phone's event trace, the desktop's X windows (where they are,
+which one has the keyboard) and the registry.
 """
 import argparse
 import os
@@ -16,37 +17,35 @@ import sys
 import tempfile
 import time
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..'))
+HERE = os.path.dirname(os.path.abspath(__file__))
 INSTALL = r'C:\Program Files\craterDip'
 SETTINGS = r'HKEY_CURRENT_USER\Software\tundraBit\craterDip'
 WINE64 = '/usr/lib/wine/wine64' if os.path.exists('/usr/lib/wine/wine64') else 'wine'
 CHEER, CRASH = r'sound .*\\cheer\.wav$', r'sound .*\\destroyed\.wav$'
-# The keys that reach each item of the Options pop-up from its first or last item, and its command.
+# The keys that reach an item of the Options pop-up from its first or its last item, and its command.
 MENU = {'About': (['Home'], 113), 'Calibrate Tilt': (['Home', 'Down'], 114), 'Easy': (['End', 'Up'], 120),
         'Exit': (['End'], 119)}
 
-# name: (what is stored before the start, how the phone starts, tilt script, steps)
+# name: (settings stored before the start, the phone shell's options, tilt script, steps)
 SCENARIOS = {
     'play': ({'level': 2, 'tiltX': 5, 'tiltY': 6}, [], '0 0\n', [
         ('window', 'craterDip', '0 52 480 536'),  # between the taskbar and the soft-key bar
         ('trace', CRASH, 1), ('trace', 'led 1 off', 3),  # free fall: a crash and three pulses
-        ('key', 'F1'), ('trace', CRASH, 2),  # Restart once the explosion has stopped the round
+        ('key', 'F1'), ('trace', CRASH, 2),  # Restart, once the explosion has stopped the round
         ('menu', 'Easy'), ('menu', 'Calibrate Tilt'), ('stored', {'level': 2, 'tiltX': 0, 'tiltY': 0}),
-        ('menu', 'About'), ('dismiss', 'About craterDip'),
+        ('menu', 'About'), ('answer', 'About craterDip'),
         ('second start',),
-        ('menu', 'Exit'), ('exit', 0), ('stored', {'level': 0, 'tiltX': 0, 'tiltY': 0})]),
+        ('menu', 'Exit'), ('exit',), ('stored', {'level': 0, 'tiltX': 0, 'tiltY': 0})]),
     'stored settings': ({'level': 0, 'tiltX': 400, 'tiltY': -95}, [], 'easy-landing-at-rest.tilt', [
-        ('pad rows', 170, 565, 5),  # Easy's pad, 160 to 320, 5 rows at y 515 of the game's window
-        ('trace', CHEER, 1), ('menu', 'Exit'), ('exit', 0), ('stored', {'level': 0, 'tiltX': 400, 'tiltY': -95})]),
+        ('pad rows', 170, 565, 5),  # Easy's pad, 160 to 320, five rows at y 515 of the game's window
+        ('trace', CHEER, 1), ('menu', 'Exit'), ('exit',), ('stored', {'level': 0, 'tiltX': 400, 'tiltY': -95})]),
     'no sensor library': ({}, ['--game', r'C:\nosensor\craterDip.exe'], '0 -200\n' * 50, [
-        ('box', 'Unable to load Sensor DLL'),
-        ('trace', CRASH, 1),  # full thrust asked for, none read: a free fall
-        ('menu', 'Exit'), ('exit', 0)]),
+        ('box', 'Unable to load Sensor DLL'), ('answer', 'Error'),
+        ('trace', CRASH, 1),  # full thrust asked for, nothing read: a free fall
+        ('menu', 'Exit'), ('exit',)]),
     'no sensor service': ({}, ['--no-service'], '0 0\n', [
-        ('box', 'Unable to create Sensor Event'), ('key', 'F1'),
-        ('menu', 'Exit'), ('box', 'Unable to create Sensor Event'), ('exit', 0)]),
-    'exit after': ({}, ['--exit-after', '1'], '0 0\n', [
-        ('trace', 'phone closing the game', 1), ('exit', 0), ('stored', {'level': 1})]),
+        ('box', 'Unable to create Sensor Event'), ('answer', 'Error'), ('key', 'F1'),
+        ('menu', 'Exit'), ('box', 'Unable to create Sensor Event'), ('answer', 'Error'), ('exit',)]),
 }
 
 
@@ -58,32 +57,28 @@ def wait_until(what, condition, timeout=30):
     deadline = time.monotonic() + timeout
     while not condition():
         if time.monotonic() > deadline:
-            raise Failure('waited %gs for %s' % (timeout, what))
+            raise Failure('waited %gs for %s' % (timeout, what() if callable(what) else what))
         time.sleep(0.05)
 
 
 class Phone:
-    """One Xvfb and one Wine prefix, set up by the launcher's first start."""
-
     def __init__(self, bin_dir, work):
-        self.work = work
-        self.prefix = os.path.join(work, 'prefix')
+        self.work, self.prefix = work, os.path.join(work, 'prefix')
         self.xvfb = subprocess.Popen(['Xvfb', '-displayfd', '1', '-screen', '0', '640x800x24', '-nolisten', 'tcp'],
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        display = self.xvfb.stdout.readline().decode().strip()
         self.env = {k: v for k, v in os.environ.items() if not k.startswith('CRATERDIP_')}
-        self.env.update(DISPLAY=':' + display, CRATERDIP_PREFIX=self.prefix, CRATERDIP_BIN=bin_dir,
-                        WINEPREFIX=self.prefix, WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=')
-        setup = self.run(os.path.join(ROOT, 'craterdip'), '--exit-after', '0', timeout=300)
+        self.env.update(DISPLAY=':' + self.xvfb.stdout.readline().decode().strip(), CRATERDIP_PREFIX=self.prefix,
+                        CRATERDIP_BIN=bin_dir, WINEPREFIX=self.prefix, WINEDEBUG='-all')
+        setup = self.run(os.path.join(HERE, '..', 'craterdip'), '--exit-after', '0', timeout=300)
         if setup.returncode != 0:
-            raise Failure('the launcher could not set up the phone: %s' % setup.stdout)
-        bare = os.path.join(self.prefix, 'drive_c', 'nosensor')
+            raise Failure('the launcher: exit code %d, %s' % (setup.returncode, setup.stdout))
+        bare = os.path.join(self.prefix, 'drive_c', 'nosensor')  # the game without the sensor library
         os.makedirs(bare, exist_ok=True)
         for name in ('craterDip.exe', 'aygshell.dll'):
             shutil.copy(os.path.join(bin_dir, name), bare)
 
     def run(self, *command, timeout=60):
-        """Runs a command to its end; its output goes through a file, which Wine's lasting server may keep."""
+        # The output goes through a file: Wine's lasting server would keep a pipe open.
         with tempfile.TemporaryFile('w+') as out:
             done = subprocess.run(command, env=self.env, stdout=out, stderr=out, timeout=timeout)
             out.seek(0)
@@ -94,64 +89,50 @@ class Phone:
         return self.run('xdotool', *args).stdout.strip()
 
     def store(self, values):
-        reg = os.path.join(self.work, 'stored.reg')
-        with open(reg, 'w') as out:
-            out.write('Windows Registry Editor Version 5.00\n\n[-%s]\n\n[%s]\n' % (SETTINGS, SETTINGS))
-            out.writelines('"%s"=dword:%08x\n' % (name, value & 0xFFFFFFFF) for name, value in values.items())
-        self.run(WINE64, 'regedit', '/S', 'Z:' + reg.replace('/', '\\'))
+        with open(os.path.join(self.work, 'stored.reg'), 'w') as reg:
+            reg.write('Windows Registry Editor Version 5.00\n\n[-%s]\n\n[%s]\n' % (SETTINGS, SETTINGS))
+            reg.writelines('"%s"=dword:%08x\n' % (name, value & 0xFFFFFFFF) for name, value in values.items())
+        self.run(WINE64, 'regedit', '/S', 'Z:' + reg.name.replace('/', '\\'))
 
     def stored(self):
-        text = self.run(WINE64, 'reg', 'query', SETTINGS).stdout
-        return {name: (int(value, 16) ^ 0x80000000) - 0x80000000
-                for name, value in re.findall(r'(\w+)\s+REG_DWORD\s+0x([0-9a-f]+)', text)}
-
-    def stop(self):
-        self.run('wineserver', '-k')
-        self.xvfb.terminate()
+        return {name: (int(value, 16) ^ 0x80000000) - 0x80000000 for name, value in
+                re.findall(r'(\w+)\s+REG_DWORD\s+0x(\w+)', self.run(WINE64, 'reg', 'query', SETTINGS).stdout)}
 
 
 class Game:
-    """One start of the phone with the game, and the player's actions on it."""
+    """One start of the phone shell with the game, and the player's actions on it."""
 
     def __init__(self, phone, name, shell_args, script):
-        self.phone, self.name = phone, name
+        self.phone, self.seen = phone, {}
         self.trace = os.path.join(phone.work, name.replace(' ', '-') + '.trace')
         if os.path.exists(self.trace):
             os.remove(self.trace)
         if not script.endswith('.tilt'):
             with open(self.trace + '.tilt', 'w') as out:
                 out.write(script)
-            script = self.trace + '.tilt'
-        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), script)
+        script = os.path.join(HERE, script) if script.endswith('.tilt') else self.trace + '.tilt'
+        env = dict(phone.env, CRATERDIP_SEED='7', CRATERDIP_TILT_SCRIPT='Z:' + script.replace('/', '\\'),
+                   CRATERDIP_TRACE='Z:' + self.trace.replace('/', '\\'))
         self.log = open(self.trace + '.log', 'w')
-        command = [os.path.join(ROOT, 'craterdip'), '--seed', '7', '--tilt-script', script, '--trace', self.trace]
-        if shell_args and shell_args[0] != '--exit-after':
-            # The phone shell started directly runs on the desktop the launcher set up.
-            env = dict(phone.env, CRATERDIP_SEED='7', CRATERDIP_TILT_SCRIPT='Z:' + script.replace('/', '\\'),
-                       CRATERDIP_TRACE='Z:' + self.trace.replace('/', '\\'))
-            command = [WINE64, INSTALL + r'\phone.exe'] + shell_args
-        else:
-            env, command = phone.env, command + shell_args
-        self.process = subprocess.Popen(command, env=env, stdout=self.log, stderr=subprocess.STDOUT)
-        self.seen = {}
+        self.process = subprocess.Popen([WINE64, INSTALL + r'\phone.exe'] + shell_args, env=env, stdout=self.log,
+                                        stderr=subprocess.STDOUT)
 
     def lines(self):
-        try:
-            with open(self.trace) as trace:
-                return [line.rstrip('\n').split(' ', 1)[-1] for line in trace]
-        except FileNotFoundError:
+        if not os.path.exists(self.trace):
             return []
+        with open(self.trace) as trace:
+            return [line.rstrip('\n').split(' ', 1)[-1] for line in trace]
 
     def wait_trace(self, pattern, count=1, timeout=30):
-        def seen():
-            return sum(1 for line in self.lines() if re.search(pattern, line)) >= count
-        try:
-            wait_until('%d trace lines matching %r' % (count, pattern), seen, timeout)
-        except Failure as failure:
-            raise Failure('%s; the trace: %s' % (failure, self.lines()[-12:]))
+        wait_until(lambda: '%d trace lines matching %r; the trace: %s' % (count, pattern, self.lines()[-12:]),
+                   lambda: sum(1 for line in self.lines() if re.search(pattern, line)) >= count, timeout)
+
+    def counted(self, what):
+        self.seen[what] = self.seen.get(what, 0) + 1
+        return self.seen[what]
 
     def windows(self, name):
-        """The game's visible X windows of that title (the phone's taskbar shows the game's title too)."""
+        # The game's visible X windows of that title; the phone's taskbar shows the game's title too.
         found = self.phone.x('search', '--onlyvisible', '--name', '^%s$' % re.escape(name)).split()
         return [w for w in found if '"craterdip.exe"' in self.phone.run('xprop', '-id', w, 'WM_CLASS').stdout]
 
@@ -161,31 +142,27 @@ class Game:
         return ' '.join(re.findall(r'(?:Absolute upper-left [XY]|Width|Height): +(\d+)', info))
 
     def pad_rows(self, x, top):
-        """The rows of the pad's colour in a column of the screen, ten rows around `top`."""
+        # The rows of the pad's colour among twenty of the screen's rows around `top`, in column x.
         column = self.phone.run('import', '-window', 'root', '-crop', '1x20+%d+%d' % (x, top - 10), 'txt:-').stdout
-        return [int(y) + top - 10 for y, colour in re.findall(r'^0,(\d+):.*srgb\(([\d,]+)\)', column, re.M)
-                if colour == '0,0,156']
+        return [int(y) + top - 10 for y, rgb in re.findall(r'^0,(\d+):.*srgb\(([\d,]+)\)', column, re.M)
+                if rgb == '0,0,156']
 
     def press(self, key, window='craterDip'):
-        """Presses a key once the window meant to get it has the X keyboard focus."""
-        focused = lambda: self.phone.x('getwindowfocus', 'getwindowname') == window  # noqa: E731
-        try:
-            wait_until('the keyboard on "%s"' % window, focused, 10)
-        except Failure as failure:
-            raise Failure('%s; it is on "%s"' % (failure, self.phone.x('getwindowfocus', 'getwindowname')))
+        # A key is pressed once the window meant to get it holds the X keyboard focus.
+        focus = lambda: self.phone.x('getwindowfocus', 'getwindowname')  # noqa: E731
+        wait_until(lambda: 'the keyboard on "%s"; it is on "%s"' % (window, focus()), lambda: focus() == window, 10)
         self.phone.x('key', key)
-
-    def counted(self, what):
-        self.seen[what] = self.seen.get(what, 0) + 1
-        return self.seen[what]
 
     def step(self, action, *args):
         if action == 'trace':
             self.wait_trace(*args)
         elif action == 'window':
-            self.wait_trace('game started')
-            wait_until('"%s" at %s (now %s)' % (args[0], args[1], self.place(args[0])),
-                       lambda: self.place(args[0]) == args[1], 30)
+            wait_until(lambda: '"%s" at %s, not %s' % (args[0], args[1], self.place(args[0])),
+                       lambda: self.place(args[0]) == args[1])
+        elif action == 'pad rows':
+            x, top, rows = args
+            wait_until(lambda: '%d pad rows from y %d, not %s' % (rows, top, self.pad_rows(x, top)),
+                       lambda: self.pad_rows(x, top) == list(range(top, top + rows)))
         elif action == 'key':
             self.press(args[0])
             self.wait_trace('^soft key %s$' % args[0][1], self.counted(args[0]), 10)
@@ -197,39 +174,30 @@ class Game:
             self.wait_trace('^pop-up closed', self.counted('pop-up'), 10)
             chosen = [line for line in self.lines() if line.startswith('pop-up closed')][-1]
             if chosen != 'pop-up closed, command %d' % command:
-                raise Failure('%s chose "%s", not command %d' % (args[0], chosen, command))
-        elif action in ('box', 'dismiss'):
-            caption = 'Error' if action == 'box' else args[0]
-            if action == 'box':
-                self.wait_trace('^message box Error: %s$' % args[0], self.counted(args[0]))
-            self.press('Return', caption)
-            if action == 'box':
-                self.wait_trace('^message box answered 1$', self.counted('answered'), 10)
-            wait_until('"%s" to close' % caption, lambda: not self.windows(caption), 10)
+                raise Failure('%s: %s, not command %d' % (args[0], chosen, command))
+        elif action == 'box':
+            self.wait_trace('^message box Error: %s$' % args[0], self.counted(args[0]))
+        elif action == 'answer':
+            self.press('Return', args[0])
+            wait_until('"%s" to close' % args[0], lambda: not self.windows(args[0]), 10)
         elif action == 'stored':
-            wait_until('the stored settings %s (now %s)' % (args[0], self.phone.stored()),
+            wait_until(lambda: 'the settings %s, not %s' % (args[0], self.phone.stored()),
                        lambda: self.phone.stored() == args[0], 10)
         elif action == 'second start':
             second = self.phone.run(WINE64, INSTALL + r'\craterDip.exe')
             if second.returncode != 0 or len(self.windows('craterDip')) != 1:
-                raise Failure('a second start: exit code %d, %d game windows'
-                              % (second.returncode, len(self.windows('craterDip'))))
-        elif action == 'pad rows':
-            x, top, rows = args
-            wait_until('%d pad rows from y %d at x %d (now %s)' % (rows, top, x, self.pad_rows(x, top)),
-                       lambda: self.pad_rows(x, top) == list(range(top, top + rows)), 30)
+                raise Failure('exit code %d, %d game windows' % (second.returncode, len(self.windows('craterDip'))))
         elif action == 'exit':
             try:
                 code = self.process.wait(30)
             except subprocess.TimeoutExpired:
-                raise Failure('the phone did not end; the trace: %s' % self.lines()[-12:])
-            if code != args[0] or 'game exited %d' % args[0] not in self.lines():
-                raise Failure('exit code %d; the trace: %s' % (code, self.lines()[-6:]))
+                code = None
+            if code != 0 or 'game exited 0' not in self.lines():
+                raise Failure('exit code %s; the trace: %s' % (code, self.lines()[-6:]))
 
     def end(self):
         if self.process.poll() is None:
             self.phone.run('wineserver', '-k')
-            self.process.wait(30)
         self.log.close()
 
 
@@ -239,10 +207,9 @@ def main():
     parser.add_argument('--work', required=True)
     parser.add_argument('scenarios', nargs='*', default=list(SCENARIOS))
     args = parser.parse_args()
-    started = time.monotonic()
+    started, failed = time.monotonic(), []
     os.makedirs(args.work, exist_ok=True)
     phone = Phone(os.path.abspath(args.bin), os.path.abspath(args.work))
-    failed = []
     try:
         for name in args.scenarios:
             stored, shell_args, script, steps = SCENARIOS[name]
@@ -258,7 +225,8 @@ def main():
             finally:
                 game.end()
     finally:
-        phone.stop()
+        phone.run('wineserver', '-k')
+        phone.xvfb.terminate()
     print('phone_e2e: %d of %d scenarios passed in %.0f s'
           % (len(args.scenarios) - len(failed), len(args.scenarios), time.monotonic() - started))
     return 1 if failed else 0
