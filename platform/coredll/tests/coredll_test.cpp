@@ -27,6 +27,17 @@ TEST(CrashGuard, ACrashEndsTheProgramWithItsCode) {
     }
 }
 
+// CE looks entry points up by wide names; a name that is not ASCII, or too long for any export, names none.
+TEST(GetProcAddressW, FindsExportsByAsciiNamesOnly) {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(kernel, "GetTickCount")),
+              reinterpret_cast<void*>(GetProcAddressW(kernel, L"GetTickCount")));
+    const std::wstring tooLong(300, L'A');
+    for (const wchar_t* name : {L"GetTickCountX", L"GetTick\u0143ount", tooLong.c_str()}) {
+        EXPECT_EQ(nullptr, GetProcAddressW(kernel, name)) << static_cast<int>(name[7]);
+    }
+}
+
 // SplitMix64 from the seed, the high 32 bits of each output: a seed replays a recorded run (the demo's seed
 // 2027 draws the pad it was recorded with).
 TEST(Random, ASeedGivesItsSequence) {
