@@ -1,7 +1,7 @@
-// The round rules on a real hidden window, so that its rectangle and timers are the platform's own. The
-// replays pin whole rounds; these cases pin what a round's end does not show: pads where the precision rules
-// show, the tick's band edges, wraps and clamps, the touchdown edges, stored values out of range, an empty
-// tank, and the explosion-and-timer contract with the paint.
+// The round rules on a real hidden window, so that its rectangle and timers are the platform's own. Whole
+// recorded rounds pin the arithmetic of a round from start to touchdown; the tables pin what a round's end
+// does not show: pads where the precision rules show, the tick's band edges, wraps and clamps, the touchdown
+// edges, stored values out of range, an empty tank, and the explosion-and-timer contract with the paint.
 #include "game.h"
 
 #include "feedback/feedback.h"
@@ -10,23 +10,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <string>
 #include <tuple>
 #include <vector>
 
 using std::make_tuple;
 
-// Link seams: every tilt read gets one scripted sample, Random() always answers `random`, and each feedback
-// call is noted as (crash, score, roundOver) as they stood.
+// Link seams: the tilt reads take `tilts` in turn and then read 0 0, Random() always answers `random`, and
+// each feedback call is noted as (crash, score, roundOver) as they stood.
 struct Seams {
-    TiltSample tilt = {};
+    std::vector<TiltSample> tilts;
     int samplesRead = 0, randomCalls = 0;
     DWORD random = 0;
     std::vector<std::tuple<bool, int, int>> fed;
 } g_seams;
 
 void ReadTiltSample(TiltSample* sample) {
-    *sample = g_seams.tilt;
-    ++g_seams.samplesRead;
+    const size_t next = g_seams.samplesRead++;
+    *sample = next < g_seams.tilts.size() ? g_seams.tilts[next] : TiltSample{};
 }
 void PlayLandingFeedback() {
     g_seams.fed.emplace_back(false, g_state.score, g_state.roundOver);
@@ -52,6 +55,10 @@ void Screen(int width, int height) {
     g_state.scaleY = static_cast<float>(height * (1.0 / 640));
 }
 
+void AddTilt(int tiltX, int tiltY) {
+    g_seams.tilts.push_back({static_cast<int16_t>(tiltX), static_cast<int16_t>(tiltY), {}});
+}
+
 // The worked examples' round (Medium, draw 5: pad 220 to 320 at 480 pixels) with its timer running, then the
 // state just before the tick under test; a level set here counts as one chosen during the round.
 void Before(int width, int level, int altitude, double speed, int fuel, int landerX) {
@@ -63,8 +70,44 @@ void Before(int width, int level, int altitude, double speed, int fuel, int land
 }
 
 void Tick(int tiltX, int tiltY) {
-    std::tie(g_seams.tilt.tiltX, g_seams.tilt.tiltY) = make_tuple(tiltX, tiltY);
+    AddTilt(tiltX, tiltY);
     FlightTick(g_state.mainWindow);
+}
+
+// Each record: name draw level WxH restX restY | outcome score fuel speed ticks, worked out from the tilt log
+// by an independent model of the rules. The round is stepped as the game steps it, until touchdown.
+TEST(Core, RecordedRoundsEndAsRecorded) {
+    std::ifstream records(REPLAY_DIR "/records.txt");
+    int rounds = 0;
+    for (std::string line; std::getline(records, line);) {
+        char name[64], outcome[16];
+        int draw, level, width, height, restX, restY, score, fuel, ticks, tiltX, tiltY;
+        double speed;
+        if (sscanf(line.c_str(), "%63s %d %d %dx%d %d %d | %15s %d %d %lf %d", name, &draw, &level, &width,
+                   &height, &restX, &restY, outcome, &score, &fuel, &speed, &ticks) != 12) {
+            continue; // a comment line
+        }
+        SCOPED_TRACE(name);
+        Screen(width, height);
+        std::ifstream log(REPLAY_DIR "/" + std::string(name) + ".tilt");
+        for (std::string sample; std::getline(log, sample);) {
+            if (sscanf(sample.c_str(), "%d %d", &tiltX, &tiltY) == 2) { // not a comment or blank line
+                AddTilt(tiltX, tiltY);
+            }
+        }
+        g_seams.random = draw;
+        std::tie(g_state.level, g_state.calibTiltX, g_state.calibTiltY) = make_tuple(level, restX, restY);
+        NewRound();
+        int tick = 0;
+        for (; !g_state.roundOver && tick < 100000; ++tick) {
+            FlightTick(g_state.mainWindow);
+        }
+        const char* end = g_state.crashed ? "crash" : g_state.roundOver ? "landing" : "flying";
+        EXPECT_EQ(make_tuple(std::string(outcome), score, fuel, speed, ticks),
+                  make_tuple(end, g_state.score, g_state.fuel, g_state.speed, tick));
+        ++rounds;
+    }
+    EXPECT_EQ(18, rounds);
 }
 
 // Each difficulty on a 432-pixel screen, where the single-precision scale shows: Easy's right end is a
