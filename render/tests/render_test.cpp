@@ -10,8 +10,8 @@
 //   (255, 0, 255 - 20 f) at its top-left, and 5 spare columns in yet another colour. The scene's test shows
 //   each frame taken at a truncated width (10 of 10.5) and keyed by its own corner.
 // - key_red.gif, 16 x 10, the colours of KeyRed below.
-// - tiny.gif, 1 x 1, one pixel of kGreen; strip9.gif, 9 x 60, orange but for its kGreen top-left pixel;
-//   huge.gif, 10000 x 10000, all kGreen: larger than the loader takes.
+// - tiny.gif, 1 x 1, one pixel of kGreen; strip9.gif and strip10.gif, 9 and 10 x 60, kOrange but for a
+//   kGreen top-left pixel; huge.gif, 10000 x 10000, all kGreen: larger than the loader takes.
 #include "render.h"
 #include "testsupport.h"
 
@@ -29,7 +29,7 @@
 namespace {
 
 const COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kGreen = RGB(0, 160, 0),
-               kPad = RGB(0, 0, 156);
+               kOrange = RGB(255, 90, 0), kPad = RGB(0, 0, 156);
 const COLORREF kQuadrants[] = {RGB(60, 20, 20), RGB(20, 60, 20), RGB(20, 20, 60), RGB(60, 60, 20)};
 
 // The game's pictures, by their file names.
@@ -192,9 +192,10 @@ const Screen kScreens[] = {
     {276, 368, true, 14, 268, 273, 281, 293, 3, 296, {178, 20, 275, 115}, {97, 172, 275, 230}},
 };
 
-// What shows for the lander: the fallback disc, nothing over the bottom-left quadrant, or (outside the
-// lander's place, the pad and the status text) a plain white or green background.
-enum Shows { kDisc, kNothing, kWhiteAround, kGreenAround };
+// What shows for the lander: the fallback disc, nothing over the bottom-left quadrant, the first frame of
+// a strip of 1-pixel frames, or (outside the lander's place, the pad and the status text) a plain white or
+// green background.
+enum Shows { kDisc, kNothing, kThinFrame, kWhiteAround, kGreenAround };
 
 // LoadGraphics from `folder` for a screen, with the window 3 pixels right and 5 down so that the buffer is
 // larger than the client area, then a round in flight over the background's bottom-left quadrant, away from
@@ -277,6 +278,11 @@ struct Game {
             for (const POINT& p : {POINT{cx, discTop}, {cx, discBottom - 1}, {cx - 10, mid}, {cx + 9, mid}}) {
                 EXPECT_EQ(0u, At(p.x, p.y)) << p.x << "," << p.y;
             }
+            return;
+        }
+        if (what == kThinFrame) { // one column, keyed by its top pixel
+            EXPECT_EQ(std::make_tuple(kQuadrants[2], kOrange, kQuadrants[2]),
+                      std::make_tuple(At(left, top), At(left, top + 59), At(left + 1, top + 59)));
             return;
         }
         // The lander's place: where the largest sprite or the explosion would be, and one pixel around.
@@ -389,9 +395,9 @@ TEST(DrawScene, LayoutTextAndExplosionOnEachScreen) {
 // again when not; a broken explosion strip shows nothing while the counter still falls. The small sprites
 // follow the same code: a broken file and a tiny picture stand for their other faults.
 TEST(LoadGraphics, BrokenPictureLeavesItsFieldNullAndTheSceneItsFallback) {
-    enum Fault { kMissing, kEmpty, kTruncated, kText, kHuge, kTiny, kStrip9 };
-    const char* const names[] = {"missing",       "zero bytes", "truncated", "text",
-                                 "10000 x 10000", "1 x 1",      "9 px strip"};
+    enum Fault { kMissing, kEmpty, kTruncated, kText, kHuge, kTiny, kStrip9, kStrip10 };
+    const char* const names[] = {"missing",       "zero bytes", "truncated",  "text",
+                                 "10000 x 10000", "1 x 1",      "9 px strip", "10 px strip"};
     HBITMAP GameState::*const fields[] = {&GameState::backgroundBitmap, &GameState::landerBitmap,
                                           &GameState::flameBitmap,      &GameState::landerBitmap,
                                           &GameState::flameBitmap,      &GameState::explosionBitmap};
@@ -402,8 +408,9 @@ TEST(LoadGraphics, BrokenPictureLeavesItsFieldNullAndTheSceneItsFallback) {
         {kLander, kMissing, kDisc},        {kLander, kTiny, kNothing},
         {kFlame, kText, kNothing},         {kFlame, kTiny, kNothing},
         {kExplosion, kEmpty, kNothing},    {kExplosion, kTiny, kNothing},
-        {kExplosion, kStrip9, kNothing},   {kLanderSmall, kTruncated, kDisc},
-        {kLanderSmall, kTiny, kNothing},   {kFlameSmall, kMissing, kNothing},
+        {kExplosion, kStrip9, kNothing},   {kExplosion, kStrip10, kThinFrame},
+        {kLanderSmall, kTruncated, kDisc}, {kLanderSmall, kTiny, kNothing},
+        {kFlameSmall, kMissing, kNothing},
     };
     const std::wstring folder = TempPath(L"craterdip_render");
     CreateDirectoryW(folder.c_str(), nullptr);
@@ -420,7 +427,7 @@ TEST(LoadGraphics, BrokenPictureLeavesItsFieldNullAndTheSceneItsFallback) {
         const std::string real{std::istreambuf_iterator<char>(asset), {}};
         ASSERT_FALSE(real.empty()) << "no picture of the game's to truncate";
         const std::string bytes[] = {"", "", real.substr(0, real.size() / 2), "Not a picture.\n"};
-        const wchar_t* others[] = {L"huge.gif", L"tiny.gif", L"strip9.gif"};
+        const wchar_t* others[] = {L"huge.gif", L"tiny.gif", L"strip9.gif", L"strip10.gif"};
         DeleteFileW(path.c_str());
         if (fault >= kHuge) {
             CopyFileW(DataFile(others[fault - kHuge]).c_str(), path.c_str(), FALSE);
