@@ -176,6 +176,7 @@ TEST(Core, TouchdownJudgementAndScore) {
         {"right foot on the pad's end", Medium, 0.0, 200, 308, 0, 1, 600},
         {"one pixel right of it", Medium, 0.0, 200, 309, 0, 0, 0},
         {"touchdown from the truncated mean", Medium, 0.0, 100, 240, -90, 1, 646},
+        {"the last unit of fuel fires the full thrust", Medium, 4.0, 1, 240, -180, 1, 500},
         // 173 x 2^31 and 173 x (2^31 + 1), in 32-bit two's complement.
         {"level INT_MAX wraps", INT32_MAX, 6.0, 100, 240, -95, 1, INT32_MIN},
         {"level INT_MIN wraps", INT32_MIN, 6.0, 100, 240, -95, 1, INT32_MIN + 173},
@@ -192,20 +193,29 @@ TEST(Core, TouchdownJudgementAndScore) {
 }
 
 // Thrust and sideways step from the tilt less its rest value (the same on both axes here), wrapped to 16 bits
-// (rest values anywhere in 32 bits), on a window wide enough that no clamp interferes; and the clamps, at
-// trunc(30 x scaleX) from either edge: 15 on a 240-pixel screen, 49 on an 800-pixel one, whose
-// single-precision scale falls short of 50.
+// (rest values anywhere in 32 bits), at the band edges and inside each band, on a window wide enough that no
+// clamp interferes; and the clamps, at trunc(30 x scaleX) from either edge: 15 on a 240-pixel screen (a step
+// to 230 ends at 225), 49 on an 800-pixel one, whose single-precision scale falls short of 50.
 TEST(Core, ThrustAndStepBandsAndClamps) {
     const int cases[][6] = {
         // width, tiltX, tiltY, rest, landerX, thrust
-        {5000, 60, -29, 0, 2500, 0},          {5000, -60, -30, 0, 2500, 1},
-        {5000, -61, -60, 0, 2499, 2},         {5000, 250, -179, 0, 2506, 5},
-        {5000, 251, -180, 0, 2508, 6},        {5000, 500, -32768, 0, 2516, 6},
-        {5000, 501, 100, 0, 2525, 0},         {5000, -501, 30000, -10000, 2974, 6},
-        {5000, 30000, 0, -10000, 1224, 0},    {5000, -32768, -200, INT32_MIN, 862, 6},
-        {5000, 600, -31, INT32_MAX, 2530, 1}, {800, -32768, 0, 0, 49, 0},
-        {800, 32767, 0, 0, 751, 0},           {240, -32768, 0, 0, 15, 0},
-        {240, 32767, 0, 0, 225, 0},
+        {5000, 60, -29, 0, 2500, 0},
+        {5000, -60, -30, 0, 2500, 1},
+        {5000, -61, -60, 0, 2499, 2},
+        {5000, 250, -179, 0, 2506, 5},
+        {5000, 251, -180, 0, 2508, 6},
+        {5000, 500, -32768, 0, 2516, 6},
+        {5000, 501, 100, 0, 2525, 0},
+        {5000, 240, -90, 0, 2506, 3},
+        {5000, -300, -150, 0, 2490, 5},
+        {5000, -501, 30000, -10000, 2974, 6},
+        {5000, 30000, 0, -10000, 1224, 0},
+        {5000, -32768, -200, INT32_MIN, 862, 6},
+        {5000, 600, -31, INT32_MAX, 2530, 1},
+        {800, -32768, 0, 0, 49, 0},
+        {800, 32767, 0, 0, 751, 0},
+        {240, -32768, 0, 0, 15, 0},
+        {240, 2200, 0, 0, 225, 0},
     };
     for (const auto& [width, tiltX, tiltY, rest, landerX, thrust] : cases) {
         SCOPED_TRACE(testing::Message()
@@ -218,21 +228,24 @@ TEST(Core, ThrustAndStepBandsAndClamps) {
     }
 }
 
-// After a crash the paints count the explosion down and the tenth tick after the touchdown stops the timer;
-// after a landing it runs on. A finished round reads no tilt, changes nothing and gives its feedback once.
+// A tick that leaves 1 pixel of altitude and 1 unit of fuel, then the touchdown: after a crash the paints
+// count the explosion down and the tenth tick after the touchdown stops the timer; after a landing it runs
+// on. A finished round reads no tilt, changes nothing and gives its feedback once.
 TEST(Core, AfterTouchdownTheExplosionAndTimerContract) {
     for (const int crash : {1, 0}) {
         SCOPED_TRACE(crash ? "crash" : "landing");
-        Before(480, Medium, 5, crash ? 9.0 : 6.0, 100, 240);
+        Before(480, Medium, 3, 0.0, 4, crash ? 239 : 240);
+        Tick(0, 0);
+        ASSERT_EQ(make_tuple(1, 4.0, 0), make_tuple(g_state.altitude, g_state.speed, g_state.roundOver));
         Tick(0, -95);
-        ASSERT_EQ(make_tuple(crash, 1), make_tuple(g_state.crashed, g_state.thrusting));
+        ASSERT_EQ(make_tuple(crash, 1, 1), make_tuple(g_state.crashed, g_state.thrusting, g_state.fuel));
         for (int tick = 1; tick <= 10; ++tick) {
             g_state.explosionFramesLeft -= crash; // the paint after the previous tick
             Tick(0, -180);
             EXPECT_EQ(crash && tick == 10 ? 0u : UINT_PTR(IDT_GAME), g_state.gameTimer) << "tick " << tick;
         }
         EXPECT_EQ(!crash, KillTimer(g_state.mainWindow, IDT_GAME)) << "the window's timer itself";
-        EXPECT_EQ(make_tuple(1, 0, 97, 0, crash ? -202 : 346, size_t(1)),
+        EXPECT_EQ(make_tuple(2, 0, 1, 0, crash ? -125 : 350, size_t(1)),
                   make_tuple(g_seams.samplesRead, g_state.thrusting, g_state.fuel, g_state.altitude,
                              g_state.score, g_seams.fed.size()));
     }
