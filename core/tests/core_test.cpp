@@ -221,7 +221,7 @@ TEST(Core, ThrustAndStepBandsAndClamps) {
 
 // A tick that leaves 1 pixel of altitude and 1 unit of fuel, then the touchdown: after a crash the paints
 // count the explosion down and the tenth tick after the touchdown stops the timer; after a landing it runs
-// on. A finished round reads no tilt, changes nothing and gives its feedback once.
+// on. A finished round reads no tilt, changes nothing but asks for a paint, and gives its feedback once.
 TEST(Core, AfterTouchdownTheExplosionAndTimerContract) {
     for (const int crash : {1, 0}) {
         SCOPED_TRACE(crash ? "crash" : "landing");
@@ -232,8 +232,11 @@ TEST(Core, AfterTouchdownTheExplosionAndTimerContract) {
         ASSERT_EQ(make_tuple(crash, 1, 1), make_tuple(g_state.crashed, g_state.thrusting, g_state.fuel));
         for (int tick = 1; tick <= 10; ++tick) {
             g_state.explosionFramesLeft -= crash; // the paint after the previous tick
+            ValidateRect(g_state.mainWindow, nullptr);
             Tick(0, -180);
             EXPECT_EQ(crash && tick == 10 ? 0u : UINT_PTR(IDT_GAME), g_state.gameTimer) << "tick " << tick;
+            EXPECT_TRUE(GetUpdateRect(g_state.mainWindow, nullptr, FALSE))
+                << "tick " << tick << " asks no paint";
         }
         EXPECT_EQ(!crash, KillTimer(g_state.mainWindow, IDT_GAME)) << "the window's timer itself";
         EXPECT_EQ(make_tuple(2, 0, 1, 0, crash ? -125 : 350, size_t(1)),
