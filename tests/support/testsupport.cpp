@@ -9,41 +9,35 @@ std::wstring BesideThisProgram(const std::wstring& name) {
     return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
 }
 
-bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments, Capture capture) {
+DWORD RunBeside(const std::wstring& program, const std::wstring& arguments, std::string* output) {
     std::wstring commandLine = L"\"" + BesideThisProgram(program) + L"\" " + arguments;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    HANDLE writeEnd = nullptr;
-    if (capture != kNothing) {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        CreatePipe(&output_, &writeEnd, &inherit, 0);
-        SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = capture == kOutputAndErrors ? writeEnd : GetStdHandle(STD_ERROR_HANDLE);
-    }
-    const bool started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, capture != kNothing, 0,
-                                        nullptr, nullptr, &startup, &process_);
-    CloseHandle(writeEnd);
-    return started;
-}
-
-DWORD ChildProcess::Wait(DWORD timeoutMs) {
-    char buffer[512];
-    for (DWORD got; output_ && ReadFile(output_, buffer, sizeof buffer, &got, nullptr) && got > 0;) {
-        output.append(buffer, got);
-    }
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
     DWORD code = STILL_ACTIVE;
-    WaitForSingleObject(process_.hProcess, timeoutMs);
-    GetExitCodeProcess(process_.hProcess, &code);
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &process)) {
+        CloseHandle(writeEnd);
+        char buffer[512];
+        for (DWORD got; ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0;) {
+            output->append(buffer, got);
+        }
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &code);
+        TerminateProcess(process.hProcess, 1); // a run that did not end is ended here
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    } else {
+        CloseHandle(writeEnd);
+    }
+    CloseHandle(readEnd);
     return code;
-}
-
-ChildProcess::~ChildProcess() {
-    TerminateProcess(process_.hProcess, 1);
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-    CloseHandle(output_);
 }
 
 HWND CreateTestWindow(int x, int y, int width, int height, WNDPROC procedure) {

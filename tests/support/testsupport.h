@@ -8,19 +8,9 @@
 // <folder of this test program>\<name>.
 std::wstring BesideThisProgram(const std::wstring& name);
 
-// A program beside this one; a run that a failed check leaves behind is ended with the object.
-class ChildProcess {
-  public:
-    enum Capture { kNothing, kOutput, kOutputAndErrors };
-    bool Start(const std::wstring& program, const std::wstring& arguments = L"", Capture capture = kNothing);
-    DWORD Wait(DWORD timeoutMs = 60000); // reads the captured output; the exit code, or STILL_ACTIVE
-    std::string output;
-    ~ChildProcess();
-
-  private:
-    PROCESS_INFORMATION process_ = {};
-    HANDLE output_ = nullptr;
-};
+// Runs a program beside this one to its end (at most a minute): its exit code, and what it wrote to standard
+// output and standard error in *output.
+DWORD RunBeside(const std::wstring& program, const std::wstring& arguments, std::string* output);
 
 // A visible pop-up window of its own class for each window procedure.
 HWND CreateTestWindow(int x, int y, int width, int height, WNDPROC procedure = DefWindowProcW);

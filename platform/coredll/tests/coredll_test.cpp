@@ -20,10 +20,9 @@ TEST(CrashGuard, ACrashEndsTheProgramWithItsCode) {
                  {L"ub-trap", EXCEPTION_ILLEGAL_INSTRUCTION, "illegal instruction"},
                  {L"nothing", 0, ""}};
     for (const auto& c : cases) {
-        ChildProcess run;
-        ASSERT_TRUE(run.Start(L"crash_on_purpose.exe", c.how, ChildProcess::kOutputAndErrors));
-        EXPECT_EQ(c.code, run.Wait());
-        EXPECT_NE(std::string::npos, run.output.find(c.words)) << run.output;
+        std::string output;
+        EXPECT_EQ(c.code, RunBeside(L"crash_on_purpose.exe", c.how, &output));
+        EXPECT_NE(std::string::npos, output.find(c.words)) << output;
     }
 }
 
