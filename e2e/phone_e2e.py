@@ -1,13 +1,11 @@
 #!/usr/bin/python3
-"""The game in the phone, end to end: only what the real phone shows.
-
-  phone_e2e.py --bin BUILD/bin --work DIR [SCENARIO ...]
-
-The launcher sets the phone up once (a Wine virtual desktop under Xvfb) and must end its first game with
-exit code 0. Then each scenario stores its own settings, starts the phone shell, plays with the keys a
-player uses and watches from outside: the phone's event trace, the desktop's X windows (where they are,
-which one has the keyboard) and the registry.
-"""
+"""The game in the phone, end to end: only what the real phone shows."""
+# phone_e2e.py --bin BUILD/bin --work DIR [SCENARIO ...]
+#
+# The launcher sets the phone up once (a Wine virtual desktop under Xvfb) and must end its first game with
+# exit code 0. Then each scenario stores its own settings, starts the phone shell, plays with the keys a
+# player uses and watches from outside: the phone's event trace, the desktop's X windows (where they are,
+# which one has the keyboard) and the registry. Every wait is for something observable; nothing is retried.
 import argparse
 import os
 import re
@@ -49,15 +47,11 @@ SCENARIOS = {
 }
 
 
-class Failure(AssertionError):
-    pass
-
-
 def wait_until(what, condition, timeout=30):
     deadline = time.monotonic() + timeout
     while not condition():
         if time.monotonic() > deadline:
-            raise Failure('waited %gs for %s' % (timeout, what() if callable(what) else what))
+            raise AssertionError('waited %gs for %s' % (timeout, what() if callable(what) else what))
         time.sleep(0.05)
 
 
@@ -71,7 +65,7 @@ class Phone:
                         CRATERDIP_BIN=bin_dir, WINEPREFIX=self.prefix, WINEDEBUG='-all')
         setup = self.run(os.path.join(HERE, '..', 'craterdip'), '--exit-after', '0', timeout=300)
         if setup.returncode != 0:
-            raise Failure('the launcher: exit code %d, %s' % (setup.returncode, setup.stdout))
+            raise AssertionError('the launcher: exit code %d, %s' % (setup.returncode, setup.stdout))
         bare = os.path.join(self.prefix, 'drive_c', 'nosensor')  # the game without the sensor library
         os.makedirs(bare, exist_ok=True)
         for name in ('craterDip.exe', 'aygshell.dll'):
@@ -123,9 +117,12 @@ class Game:
         with open(self.trace) as trace:
             return [line.rstrip('\n').split(' ', 1)[-1] for line in trace]
 
+    def expect(self, what, get, want, timeout=30):
+        wait_until(lambda: '%s to be %s, not %s' % (what, want, get()), lambda: get() == want, timeout)
+
     def wait_trace(self, pattern, count=1, timeout=30):
-        wait_until(lambda: '%d trace lines matching %r; the trace: %s' % (count, pattern, self.lines()[-12:]),
-                   lambda: sum(1 for line in self.lines() if re.search(pattern, line)) >= count, timeout)
+        self.expect('%r in the trace (%s)' % (pattern, self.lines()[-10:]), lambda: min(count, sum(
+            1 for line in self.lines() if re.search(pattern, line))), count, timeout)
 
     def counted(self, what):
         self.seen[what] = self.seen.get(what, 0) + 1
@@ -149,20 +146,17 @@ class Game:
 
     def press(self, key, window='craterDip'):
         # A key is pressed once the window meant to get it holds the X keyboard focus.
-        focus = lambda: self.phone.x('getwindowfocus', 'getwindowname')  # noqa: E731
-        wait_until(lambda: 'the keyboard on "%s"; it is on "%s"' % (window, focus()), lambda: focus() == window, 10)
+        self.expect('the keyboard', lambda: self.phone.x('getwindowfocus', 'getwindowname'), window, 10)
         self.phone.x('key', key)
 
     def step(self, action, *args):
         if action == 'trace':
             self.wait_trace(*args)
         elif action == 'window':
-            wait_until(lambda: '"%s" at %s, not %s' % (args[0], args[1], self.place(args[0])),
-                       lambda: self.place(args[0]) == args[1])
+            self.expect('"%s"' % args[0], lambda: self.place(args[0]), args[1])
         elif action == 'pad rows':
             x, top, rows = args
-            wait_until(lambda: '%d pad rows from y %d, not %s' % (rows, top, self.pad_rows(x, top)),
-                       lambda: self.pad_rows(x, top) == list(range(top, top + rows)))
+            self.expect('the pad rows at x %d' % x, lambda: self.pad_rows(x, top), list(range(top, top + rows)))
         elif action == 'key':
             self.press(args[0])
             self.wait_trace('^soft key %s$' % args[0][1], self.counted(args[0]), 10)
@@ -172,28 +166,21 @@ class Game:
             for key in keys + ['Return']:
                 self.phone.x('key', key)
             self.wait_trace('^pop-up closed', self.counted('pop-up'), 10)
-            chosen = [line for line in self.lines() if line.startswith('pop-up closed')][-1]
-            if chosen != 'pop-up closed, command %d' % command:
-                raise Failure('%s: %s, not command %d' % (args[0], chosen, command))
+            self.expect('the choice', lambda: [line for line in self.lines() if 'pop-up' in line][-1],
+                        'pop-up closed, command %d' % command, 0)
         elif action == 'box':
             self.wait_trace('^message box Error: %s$' % args[0], self.counted(args[0]))
         elif action == 'answer':
             self.press('Return', args[0])
-            wait_until('"%s" to close' % args[0], lambda: not self.windows(args[0]), 10)
+            self.expect('"%s" windows' % args[0], lambda: self.windows(args[0]), [], 10)
         elif action == 'stored':
-            wait_until(lambda: 'the settings %s, not %s' % (args[0], self.phone.stored()),
-                       lambda: self.phone.stored() == args[0], 10)
+            self.expect('the settings', self.phone.stored, args[0], 10)
         elif action == 'second start':
-            second = self.phone.run(WINE64, INSTALL + r'\craterDip.exe')
-            if second.returncode != 0 or len(self.windows('craterDip')) != 1:
-                raise Failure('exit code %d, %d game windows' % (second.returncode, len(self.windows('craterDip'))))
+            self.expect('a second start', lambda: self.phone.run(WINE64, INSTALL + r'\craterDip.exe').returncode, 0)
+            self.expect('the game windows', lambda: len(self.windows('craterDip')), 1, 0)
         elif action == 'exit':
-            try:
-                code = self.process.wait(30)
-            except subprocess.TimeoutExpired:
-                code = None
-            if code != 0 or 'game exited 0' not in self.lines():
-                raise Failure('exit code %s; the trace: %s' % (code, self.lines()[-6:]))
+            self.expect('the exit code', self.process.poll, 0)
+            self.expect('the trace', lambda: 'game exited 0' in self.lines(), True, 0)
 
     def end(self):
         if self.process.poll() is None:
@@ -202,7 +189,7 @@ class Game:
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument('--bin', required=True)
     parser.add_argument('--work', required=True)
     parser.add_argument('scenarios', nargs='*', default=list(SCENARIOS))
@@ -219,7 +206,7 @@ def main():
                 for step in steps:
                     game.step(*step)
                 print('ok      %s' % name, flush=True)
-            except Failure as failure:
+            except AssertionError as failure:
                 failed.append(name)
                 print('FAILED  %s: %s: %s' % (name, step, failure), flush=True)
             finally:
