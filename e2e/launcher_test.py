@@ -30,6 +30,8 @@ class Options(unittest.TestCase):
             (['--exit-after', '90000'], 'whole seconds'),
             (['--tilt-script', '/nonexistent/x.tilt'], 'cannot read'),
             (['--fullscreen'], 'unknown option'),
+            (['--phone', 'a b'], 'HOST[:PORT]'),
+            (['--phone', 'p:65536'], 'HOST[:PORT]'),
         ]
         for args, reason in table:
             with self.subTest(args=args):
@@ -40,7 +42,7 @@ class Options(unittest.TestCase):
 
     def test_accepted_edges_reach_the_display_check(self):
         for args in (['--seed', '18446744073709551615'], ['--seed', '0'], ['--exit-after', '0'],
-                     ['--screen', '240x320'], ['--screen', '800x480']):
+                     ['--screen', '240x320'], ['--screen', '800x480'], ['--phone', 'http://192.168.1.23:8080/']):
             with self.subTest(args=args):
                 done = launch(*args)
                 self.assertEqual(3, done.returncode, done.stderr)
