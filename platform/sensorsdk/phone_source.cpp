@@ -266,9 +266,6 @@ std::string Source::Fetch(void* connection, const wchar_t* path, std::string* bo
         WinHttpCloseHandle(request);
         return problem;
     }
-    // One request per connection, as the phone's small server expects.
-    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
-    WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof noKeepAlive);
     HANDLE wake[] = {x->done, stop_};
     const bool sent =
         WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, context);

@@ -17,6 +17,8 @@ steering = threading.Lock()
 
 
 class Phone(http.server.BaseHTTPRequestHandler):
+    protocol_version = 'HTTP/1.1'  # connections kept open between requests, as the phone's server does
+
     def answer(self, body, status=200, length=None):
         self.send_response(status)
         self.send_header('Content-Length', str(len(body) if length is None else length))
@@ -41,6 +43,7 @@ class Phone(http.server.BaseHTTPRequestHandler):
             self.answer(b'{"error": "busy"}', 500)
         elif kind == 'truncated':
             self.answer(body[:len(body) // 2], length=len(body))
+            self.close_connection = True
         elif kind == 'oversize':
             self.answer(body + b' ' * (70 * 1024))
         elif kind == 'trickle':
