@@ -40,9 +40,10 @@ test: build build-ubsan
 # What playing needs: the game, the phone shell and the two libraries beside them (no test programs).
 PLAY_TARGETS := craterDip phone aygshell HTCSensorSDK
 
-# Opens the phone with the game in it; ARGS passes options to the launcher (./craterdip --help).
+# Opens the phone with the game in it; ARGS passes options to the launcher (./craterdip --help). A first
+# start sets up the Wine prefix while the programs build.
 play: deps $(BUILD)/build.ninja
-	cmake --build $(BUILD) --target $(PLAY_TARGETS)
+	./craterdip --prepare & cmake --build $(BUILD) --target $(PLAY_TARGETS); built=$$?; wait; [ $$built -eq 0 ]
 	./craterdip $(ARGS)
 
 # Plays the committed scripted round headless (Xvfb) and records it: demo/craterDip-demo.gif and its last
