@@ -51,6 +51,8 @@ struct Library {
     HANDLE sharedMapping = nullptr;
     TiltShared* shared = nullptr;
     phone::Source* phone = nullptr; // made on the first open that asks for a phone, never freed
+    ULONGLONG frontAskedTick = 0;   // when the phone's tilt last asked which window is in front
+    bool phoneCounts = false;       // and whether it was ours
 };
 
 Library& State() {
@@ -142,11 +144,17 @@ tilt::Sample LiveSample(Library& lib) {
     bool right = Held(VK_RIGHT) || Held('D');
     bool up = Held(VK_UP) || Held('W');
     bool down = Held(VK_DOWN) || Held('S');
-    tilt::Sample held = lib.phone ? lib.phone->Latest() : tilt::Sample();
-    // Asking which window is in front costs a round trip to the window server, so only when a key is down or
-    // the phone is tilted.
-    if ((left || right || up || down || held.tiltX || held.tiltY) && !InputIsOurs()) {
+    // Asking which window is in front costs a round trip to the window server, so only when a key is down;
+    // and since a held phone is nearly always tilted, for the phone at most twice a second.
+    if ((left || right || up || down) && !InputIsOurs()) {
         left = right = up = down = false;
+    }
+    tilt::Sample held = lib.phone ? lib.phone->Latest() : tilt::Sample();
+    if ((held.tiltX || held.tiltY) && GetTickCount64() - lib.frontAskedTick >= 500) {
+        lib.frontAskedTick = GetTickCount64();
+        lib.phoneCounts = InputIsOurs();
+    }
+    if (!lib.phoneCounts) {
         held = tilt::Sample();
     }
     const int directionX =
