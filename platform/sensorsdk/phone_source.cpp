@@ -6,6 +6,7 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include <nlohmann/json.hpp>
 
@@ -23,10 +24,16 @@ const char* const kBuffers[] = {"accX", "accY", "accZ"};
 const DWORD kStartEveryMs = 1000; // a phone that stays paused is asked to measure again once a second
 const char kStopped[] = "stopped";
 
+std::atomic<int> g_underWay(0); // records of requests not yet closed by WinHTTP
+
 // One request under way. WinHTTP reports its progress to OnEvent on threads of its own, and the poll thread
 // may give a request up at its deadline, before it ends: so the record belongs to the request handle and is
-// freed when WinHTTP closes that handle.
+// freed when WinHTTP closes that handle. A given-up request keeps one of WinHTTP's threads until its server
+// lets go, so a server that trickles every answer would take one more at each request: past kMostUnderWay
+// no new request starts.
 struct Exchange {
+    Exchange() { ++g_underWay; }
+    ~Exchange() { --g_underWay; }
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr); // set when the answer is whole, or failed
     DWORD status = 0;                                          // the HTTP status
     DWORD error = 0;                                           // WinHTTP's error, when the request failed
@@ -255,6 +262,9 @@ void Source::Poll(void* connection) {
 
 // One GET of `path` within kDeadlineMs. Returns why it failed, or an empty string with the answer in `body`.
 std::string Source::Fetch(void* connection, const wchar_t* path, std::string* body) {
+    if (g_underWay >= kMostUnderWay) {
+        return "earlier requests still under way";
+    }
     HINTERNET request = WinHttpOpenRequest(connection, L"GET", path, nullptr, WINHTTP_NO_REFERER,
                                            WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
     Exchange* x = new Exchange;
@@ -291,6 +301,7 @@ void Source::SetLink(LONG link, const std::string& why) {
         return;
     }
     status_.link = link;
+    status_.losses += link == kPhoneLost;
     if (shared_ != nullptr) {
         PublishPhoneLink(shared_, link);
     }

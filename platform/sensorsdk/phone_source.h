@@ -30,6 +30,7 @@ const DWORD kRetryMs = 500;            // and every 500 ms while it does not
 const DWORD kDeadlineMs = 500;         // a whole request, from connecting to the last byte
 const DWORD kStaleMs = 500;            // a sample this old no longer tilts the phone
 const size_t kMaxBody = 64 * 1024;     // an answer for three last values is a few hundred bytes
+const int kMostUnderWay = 3;           // requests given up but still held by a server that trickles
 const double kMaxAcceleration = 200.0; // m/s^2; phones measure up to 16 g (157 m/s^2)
 
 // "HOST" or "HOST:PORT" (a name or an IPv4 address; the port 1 to 65535, kDefaultPort when left out). False,
@@ -54,6 +55,7 @@ struct Status {
     LONG link = kPhoneOff;
     unsigned dropped = 0;    // requests that gave no sample, since Start
     std::string lastProblem; // why the last of them gave none
+    unsigned losses = 0;     // times the link turned kPhoneLost
 };
 
 class Source {

@@ -114,6 +114,13 @@ TEST(PhoneSource, DropsEachBadAnswerAndGoesOn) {
         EXPECT_EQ(before + 1, source.Now().dropped) << answer[0];
         EXPECT_NE(std::string::npos, source.Now().lastProblem.find(answer[1])) << source.Now().lastProblem;
     }
+    EXPECT_EQ(1u, source.Now().losses) << "only the trickle outlasts a sample";
+    // A server that trickles every answer holds only a few given-up requests, and lets go of them in the end.
+    Steer("trickle=trickle");
+    EXPECT_TRUE(PumpUntil([&] { return source.Now().lastProblem.find("under way") != std::string::npos; },
+                          kPatienceMs));
+    Steer("trickle=");
+    EXPECT_TRUE(PumpUntil([&] { return source.Now().link == kPhoneConnected; }, kPatienceMs));
     source.Stop();
 }
 

@@ -2,7 +2,8 @@
 """phone_standin.py COMMAND...: runs COMMAND with CRATERDIP_PHONE naming a stand-in phone on 127.0.0.1."""
 # The phone answers /get and /control as phyphox's remote access does for "Acceleration with g". A line
 # "standin QUERY" on the command's output steers it: acc=X,Y,Z (m/s^2), measuring=0 (until
-# /control?cmd=start), down=1 (each /get closed unanswered) or 0, next=KIND (the next /get answers badly).
+# /control?cmd=start), down=1 (each /get closed unanswered) or 0, next=KIND (the next /get answers badly),
+# trickle=trickle (every /get trickles) or nothing.
 import http.server
 import json
 import os
@@ -31,7 +32,7 @@ class Phone(http.server.BaseHTTPRequestHandler):
             if url.path == '/control' and url.query == 'cmd=start':
                 phone['measuring'] = ['1']
                 return self.answer(b'{"result": true}')
-            kind, phone['next'] = phone['next'][0], ['']
+            kind, phone['next'] = phone['next'][0] or phone.get('trickle', [''])[0], ['']
             measuring, down, acc = phone['measuring'] == ['1'], phone['down'] == ['1'], phone['acc'][0].split(',')
         buffers = {name: {'size': 0, 'updateMode': 'single', 'buffer': [float(value)] if measuring else []}
                    for name, value in zip(('accX', 'accY', 'accZ'), acc)}
