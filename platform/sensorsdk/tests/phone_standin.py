@@ -33,7 +33,8 @@ class Phone(http.server.BaseHTTPRequestHandler):
                 phone['measuring'] = ['1']
                 return self.answer(b'{"result": true}')
             kind, phone['next'] = phone['next'][0] or phone.get('trickle', [''])[0], ['']
-            measuring, down, acc = phone['measuring'] == ['1'], phone['down'] == ['1'], phone['acc'][0].split(',')
+            measuring, down = phone['measuring'] == ['1'], phone['down'] == ['1']
+            acc = phone['acc'][0].split(',')
         buffers = {name: {'size': 0, 'updateMode': 'single', 'buffer': [float(value)] if measuring else []}
                    for name, value in zip(('accX', 'accY', 'accZ'), acc)}
         status = {'session': '5a1e2b', 'measuring': measuring, 'timedRun': False, 'countDown': 0}
