@@ -8,7 +8,7 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.
 
 # What building and the tests need on Debian 12.
 BUILD_PACKAGES := cmake ninja-build make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest \
-                  wine wine64 python3
+                  wine wine64 python3 nlohmann-json3-dev
 RUN_PACKAGES   := xvfb xauth x11-utils xdotool imagemagick python3-pil procps diffutils
 ASSET_PACKAGES := python3-pil sox
 
@@ -37,8 +37,13 @@ test: build build-ubsan
 	cd $(UBSAN_BUILD) && ctest -L inprocess -j2 --output-on-failure
 	cd $(BUILD) && ctest -j2 --output-on-failure
 
-# Opens the phone with the game in it; ARGS passes options to the launcher (./craterdip --help).
-play: build
+# What playing needs: the game, the phone shell and the two libraries beside them (no test programs).
+PLAY_TARGETS := craterDip phone aygshell HTCSensorSDK
+
+# Opens the phone with the game in it; ARGS passes options to the launcher (./craterdip --help). A first
+# start sets up the Wine prefix while the programs build.
+play: deps $(BUILD)/build.ninja
+	./craterdip --prepare & cmake --build $(BUILD) --target $(PLAY_TARGETS); built=$$?; wait; [ $$built -eq 0 ]
 	./craterdip $(ARGS)
 
 # Plays the committed scripted round headless (Xvfb) and records it: demo/craterDip-demo.gif and its last

@@ -5,7 +5,11 @@ player looking at the score), and reads the game's process from Linux: CPU secon
 of 10-second windows over one minute), and the peak of its private (anonymous resident) memory. The Wine
 server's CPU is shown too, since every window-system call of the game is a round trip to it.
 
-  play_bench.py --bin BUILD/bin --work BUILD/bench [--seconds 60]
+With --free-fall the round has no tilt script: the lander falls, crashes, and the game then waits as after
+any crash. With --phone HOST:PORT it is so too, with the sensor library polling that phone (a stand-in:
+platform/sensorsdk/tests/phone_standin.py), so that the two runs differ by the polling alone.
+
+  play_bench.py --bin BUILD/bin --work BUILD/bench [--seconds 60] [--free-fall | --phone HOST:PORT]
 """
 import argparse
 import os
@@ -56,13 +60,16 @@ def main():
     parser.add_argument('--bin', required=True)
     parser.add_argument('--work', required=True)
     parser.add_argument('--seconds', type=int, default=60)
+    parser.add_argument('--free-fall', action='store_true')
+    parser.add_argument('--phone')
     args = parser.parse_args()
     phone = ph.Phone(os.path.abspath(args.bin), os.path.abspath(args.work))
     trace = os.path.join(phone.work, 'play.trace')
     if os.path.exists(trace):
         os.remove(trace)
-    launcher = phone.launch('--seed', '2027', '--tilt-script', os.path.join(ph.ROOT, 'demo', 'landing-medium.tilt'),
-                            '--trace', trace, '--exit-after', str(args.seconds + 10))
+    tilt = ['--phone', args.phone] if args.phone else [] if args.free_fall else [
+        '--tilt-script', os.path.join(ph.ROOT, 'demo', 'landing-medium.tilt')]
+    launcher = phone.launch('--seed', '2027', '--trace', trace, '--exit-after', str(args.seconds + 10), *tilt)
     try:
         ph.wait_until('the game to start', lambda: os.path.exists(trace) and 'game started' in open(trace).read(),
                       120)
@@ -84,8 +91,10 @@ def main():
         game_cpu, server_cpu = statistics.median(game_rates), statistics.median(server_rates)
         peak_resident = status_kb(game, 'VmHWM')
         landed = 'cheer.wav' in open(trace).read()
-        print('play: %s, %d s measured' % ('landed, then idling on the score' if landed else 'no landing seen',
-                                           args.seconds))
+        print('play: %s%s, %d s measured' % (
+            'landed, then idling on the score' if landed else 'no landing seen',
+            ', phone %s' % ('connected' if 'connected' in open(trace).read() else 'never connected')
+            if args.phone else '', args.seconds))
         print('CPU per minute of play: game %.2f s (%.2f %% of a core), Wine server %.2f s (%.2f %%)'
               % (game_cpu, game_cpu / 0.6, server_cpu, server_cpu / 0.6))
         print('    game per %d-s window, as s per minute: %s'

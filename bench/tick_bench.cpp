@@ -1,8 +1,10 @@
 // tick_bench: how long one flight tick takes, with the real sensor library behind ReadTiltSample: its live
-// sources (keys, mouse, gamepad polled on every sample) or, when CRATERDIP_TILT_SCRIPT is set, a tilt
-// script. Then the tick's one window-system request alone: InvalidateRect, a round trip to the Wine server.
-// Prints medians and 99th percentiles in microseconds. A tick is due every 100 ms.
+// sources (keys, mouse, gamepad polled on every sample, and a phone when CRATERDIP_PHONE names one) or,
+// when CRATERDIP_TILT_SCRIPT is set, a tilt script. Then the tick's one window-system request alone:
+// InvalidateRect, a round trip to the Wine server. Prints medians and 99th percentiles in microseconds. A
+// tick is due every 100 ms.
 #include "sensor/sensor.h"
+#include "tilt_shared.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -65,10 +67,22 @@ int main() {
 
     // The live sources, unless CRATERDIP_TILT_SCRIPT names a script: then only the script.
     const char* script = getenv("CRATERDIP_TILT_SCRIPT");
+    const char* phone = getenv("CRATERDIP_PHONE");
     LoadSensorSdk();
     NewRound();
-    Report(script ? "FlightTick, scripted tilt" : "FlightTick, live tilt sources", FlyingTick, window);
+    // A phone is timed once it sends samples (its link is in the shared record).
+    HANDLE mapping = nullptr;
+    TiltShared* shared = OpenTiltShared(&mapping);
+    for (int wait = 0; phone && !script && shared && ReadPhoneLink(shared) != kPhoneConnected && wait < 500;
+         ++wait) {
+        Sleep(10);
+    }
+    Report(script  ? "FlightTick, scripted tilt"
+           : phone ? "FlightTick, live tilt sources and a phone"
+                   : "FlightTick, live tilt sources",
+           FlyingTick, window);
     Report("InvalidateRect alone", InvalidateOnly, window);
     CloseSensor();
+    CloseTiltShared(shared, mapping);
     return 0;
 }

@@ -1,5 +1,7 @@
 // The phone's taskbar: a dark strip across the top of the screen with the program's title, a tilt level and
-// the time, and the work area below it.
+// the time, and the work area below it. When the sensor library reads a real phone, a small phone left of the
+// level shows its link: filled green while it sends samples, an outline while connecting, struck through in
+// red when it is lost.
 #include "phone.h"
 #include "tilt_shared.h"
 
@@ -16,6 +18,7 @@ const COLORREF kTextColour = RGB(230, 230, 230);
 const COLORREF kLevelRing = RGB(140, 150, 160);
 const COLORREF kBubbleIdle = RGB(120, 220, 120);
 const COLORREF kBubbleThrust = RGB(255, 150, 40);
+const COLORREF kPhoneLostColour = RGB(230, 70, 60);
 
 // A reading this far past rest puts the bubble on the ring: sideways the top band of steps begins past 500,
 // and the engine gives full thrust from 180 below rest.
@@ -30,6 +33,7 @@ struct Taskbar {
     wchar_t shownClock[16] = L"";
     int16_t tiltX = 0;
     int16_t tiltY = 0;
+    LONG phoneLink = kPhoneOff;
 };
 Taskbar g_taskbar;
 
@@ -38,6 +42,31 @@ void AttachTilt() {
     if (!g_taskbar.tilt) {
         g_taskbar.tilt = OpenTiltShared(&g_taskbar.mapping);
     }
+}
+
+// The phone's link, an upright rounded box as tall as the level, ending at `right`.
+void DrawPhoneMark(HDC dc, int right, int cy, int radius) {
+    const LONG link = g_taskbar.phoneLink;
+    if (link == kPhoneOff) {
+        return;
+    }
+    const COLORREF colour = link == kPhoneConnected ? kBubbleIdle
+                            : link == kPhoneLost    ? kPhoneLostColour
+                                                    : kLevelRing;
+    HPEN pen = CreatePen(PS_SOLID, radius / 8 + 1, colour);
+    HBRUSH fill = CreateSolidBrush(colour);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    HGDIOBJ oldBrush = SelectObject(dc, link == kPhoneConnected ? fill : GetStockObject(NULL_BRUSH));
+    const int left = right - radius, top = cy - radius, bottom = cy + radius + 1;
+    RoundRect(dc, left, top, right, bottom, radius / 2, radius / 2);
+    if (link == kPhoneLost) {
+        MoveToEx(dc, left - radius / 4, bottom, nullptr);
+        LineTo(dc, right + radius / 4, top);
+    }
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(fill);
+    DeleteObject(pen);
 }
 
 void DrawLevel(HDC dc, const RECT& bar) {
@@ -68,6 +97,7 @@ void DrawLevel(HDC dc, const RECT& bar) {
     SelectObject(dc, oldPen);
     DeleteObject(fill);
     DeleteObject(ring);
+    DrawPhoneMark(dc, cx - radius - radius / 2, cy, radius);
 }
 
 void Paint(HWND window) {
@@ -121,6 +151,10 @@ void Refresh(HWND window) {
         changed = x != g_taskbar.tiltX || y != g_taskbar.tiltY;
         g_taskbar.tiltX = x;
         g_taskbar.tiltY = y;
+    }
+    if (g_taskbar.tilt && ReadPhoneLink(g_taskbar.tilt) != g_taskbar.phoneLink) {
+        g_taskbar.phoneLink = ReadPhoneLink(g_taskbar.tilt);
+        changed = true;
     }
     SYSTEMTIME now;
     GetLocalTime(&now);

@@ -3,14 +3,16 @@
 // The tilt comes from the scripted file named by CRATERDIP_TILT_SCRIPT when that variable is set (and then
 // from nothing else, so a scripted round is repeatable), or else from the player's input, polled at each
 // data request: the arrow and WASD keys (and the pad's D-pad) with a short ramp, a drag with the left mouse
-// button held, and the left stick of a connected XInput pad, added together. Live input only counts while
-// this process's window is in front, or no window is. Every sample handed out is also published in the
-// shared record of tilt_shared.h.
+// button held, the left stick of a connected XInput pad, and a real phone at the HOST:PORT named by
+// CRATERDIP_PHONE (phone_source.h, polled on a thread of its own while a handle is open), added together.
+// Live input only counts while this process's window is in front, or no window is. Every sample handed out
+// is also published in the shared record of tilt_shared.h.
 //
 // The 16 bytes after tiltX and tiltY hold: tiltZ (int16, the remaining gravity, negative with the screen up),
 // two zero bytes, the number of the sample (DWORD, from 1 for each handle), the tick count when it was taken
 // (DWORD) and four zero bytes.
 #include "HTCSensorSDK.h"
+#include "phone_source.h"
 #include "tilt_shared.h"
 #include "tilt_sources.h"
 
@@ -48,6 +50,9 @@ struct Library {
     XInputGetStateProc xinputGetState = nullptr;
     HANDLE sharedMapping = nullptr;
     TiltShared* shared = nullptr;
+    phone::Source* phone = nullptr; // made on the first open that asks for a phone, never freed
+    ULONGLONG frontAskedTick = 0;   // when the phone's tilt last asked which window is in front
+    bool phoneCounts = false;       // and whether it was ours
 };
 
 Library& State() {
@@ -139,9 +144,18 @@ tilt::Sample LiveSample(Library& lib) {
     bool right = Held(VK_RIGHT) || Held('D');
     bool up = Held(VK_UP) || Held('W');
     bool down = Held(VK_DOWN) || Held('S');
-    // Asking which window is in front costs a round trip to the window server, so only when a key is down.
+    // Asking which window is in front costs a round trip to the window server, so only when a key is down;
+    // and since a held phone is nearly always tilted, for the phone at most twice a second.
     if ((left || right || up || down) && !InputIsOurs()) {
         left = right = up = down = false;
+    }
+    tilt::Sample held = lib.phone ? lib.phone->Latest() : tilt::Sample();
+    if ((held.tiltX || held.tiltY) && GetTickCount64() - lib.frontAskedTick >= 500) {
+        lib.frontAskedTick = GetTickCount64();
+        lib.phoneCounts = InputIsOurs();
+    }
+    if (!lib.phoneCounts) {
+        held = tilt::Sample();
     }
     const int directionX =
         (right || (buttons & XINPUT_GAMEPAD_DPAD_RIGHT)) - (left || (buttons & XINPUT_GAMEPAD_DPAD_LEFT));
@@ -175,8 +189,8 @@ tilt::Sample LiveSample(Library& lib) {
     }
 
     tilt::Sample sample;
-    sample.tiltX = tilt::Combine(keyX, dragX, stickX);
-    sample.tiltY = tilt::Combine(keyY, dragY, stickY);
+    sample.tiltX = tilt::Combine(keyX, dragX, stickX + held.tiltX);
+    sample.tiltY = tilt::Combine(keyY, dragY, stickY + held.tiltY);
     return sample;
 }
 
@@ -207,6 +221,15 @@ SENSOR_API HANDLE WINAPI HTCSensorOpen(DWORD sensorKind) {
     if (lib.shared == nullptr) {
         lib.shared = OpenTiltShared(&lib.sharedMapping);
     }
+    const DWORD length = GetEnvironmentVariableA("CRATERDIP_PHONE", nullptr, 0);
+    if (lib.open.empty() && !lib.scripted && length > 0) {
+        std::string address(length, '\0');
+        address.resize(GetEnvironmentVariableA("CRATERDIP_PHONE", &address[0], length));
+        if (lib.phone == nullptr) {
+            lib.phone = new phone::Source;
+        }
+        lib.phone->Start(address, lib.shared);
+    }
     Sensor* sensor = new Sensor;
     lib.open.insert(sensor);
     return sensor;
@@ -220,6 +243,9 @@ SENSOR_API DWORD WINAPI HTCSensorClose(HANDLE handle) {
         return ERROR_INVALID_HANDLE;
     }
     delete sensor;
+    if (lib.open.empty() && lib.phone != nullptr) {
+        lib.phone->Stop();
+    }
     return ERROR_SUCCESS;
 }
 

@@ -6,17 +6,24 @@
 //
 // The record is written under a sequence count: odd while a write is in progress, even when the record is
 // whole, and raised by 2 for every sample, so a reader also sees how many samples were published.
+//
+// Beside the sample it holds the link to a real phone, when the sensor library reads one over the network
+// (phone_source.h): the taskbar shows it.
 #pragma once
 
 #include "coredll.h"
 
 #define CRATERDIP_TILT_SHARED_NAME L"craterDipTiltSample"
 
+// The link to a phone: no phone asked for, not yet answering, sending samples, no fresh sample.
+enum PhoneLink { kPhoneOff = 0, kPhoneConnecting = 1, kPhoneConnected = 2, kPhoneLost = 3 };
+
 struct TiltShared {
     volatile LONG sequence;
     int16_t tiltX;
     int16_t tiltY;
-    DWORD tick; // GetTickCount() when the sample was handed out
+    DWORD tick;              // GetTickCount() when the sample was handed out
+    volatile LONG phoneLink; // a PhoneLink, written by the phone source at each change
 };
 
 // Maps the shared record, creating it (zero-filled) when no process has it yet. Null on failure; *mapping
@@ -51,6 +58,14 @@ inline void PublishTilt(TiltShared* shared, int16_t tiltX, int16_t tiltY) {
     shared->tiltY = tiltY;
     shared->tick = GetTickCount();
     InterlockedIncrement(&shared->sequence);
+}
+
+inline void PublishPhoneLink(TiltShared* shared, LONG link) {
+    InterlockedExchange(&shared->phoneLink, link);
+}
+
+inline LONG ReadPhoneLink(const TiltShared* shared) {
+    return InterlockedCompareExchange(const_cast<volatile LONG*>(&shared->phoneLink), 0, 0);
 }
 
 // Reads a whole sample; false when no sample has been published yet or a writer kept the record busy.

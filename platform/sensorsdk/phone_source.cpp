@@ -1,0 +1,318 @@
+// The phone tilt source: the reading rules, and the thread that asks the phone through WinHTTP.
+#include "phone_source.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <winhttp.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include <nlohmann/json.hpp>
+
+namespace phone {
+
+namespace {
+
+using nlohmann::json;
+
+const double kStandardGravity = 9.80665; // m/s^2 in one g
+const double kUnitsPerG = 1000.0;
+const wchar_t kGetPath[] = L"/get?accX&accY&accZ"; // a name without a value asks for its last value only
+const wchar_t kStartPath[] = L"/control?cmd=start";
+const char* const kBuffers[] = {"accX", "accY", "accZ"};
+const DWORD kStartEveryMs = 1000; // a phone that stays paused is asked to measure again once a second
+const char kStopped[] = "stopped";
+
+std::atomic<int> g_underWay(0); // records of requests not yet closed by WinHTTP
+
+// One request under way. WinHTTP reports its progress to OnEvent on threads of its own, and the poll thread
+// may give a request up at its deadline, before it ends: so the record belongs to the request handle and is
+// freed when WinHTTP closes that handle. A given-up request keeps one of WinHTTP's threads until its server
+// lets go, so a server that trickles every answer would take one more at each request: past kMostUnderWay
+// no new request starts.
+struct Exchange {
+    Exchange() { ++g_underWay; }
+    ~Exchange() { --g_underWay; }
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr); // set when the answer is whole, or failed
+    DWORD status = 0;                                          // the HTTP status
+    DWORD error = 0;                                           // WinHTTP's error, when the request failed
+    bool tooLarge = false;
+    std::string body;
+    char chunk[4096];
+};
+
+void CALLBACK OnEvent(HINTERNET request, DWORD_PTR context, DWORD event, void* info, DWORD length) {
+    Exchange* x = reinterpret_cast<Exchange*>(context);
+    DWORD size = sizeof x->status;
+    bool finished = false;
+    if (x == nullptr) { // the session and the connection carry no record
+        return;
+    } else if (event == WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE &&
+               !WinHttpReceiveResponse(request, nullptr)) {
+        x->error = GetLastError();
+        finished = true;
+    } else if (event == WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE) {
+        WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &x->status, &size, WINHTTP_NO_HEADER_INDEX);
+        finished =
+            x->status != HTTP_STATUS_OK || !WinHttpReadData(request, x->chunk, sizeof x->chunk, nullptr);
+    } else if (event == WINHTTP_CALLBACK_STATUS_READ_COMPLETE) {
+        x->body.append(x->chunk, length);
+        x->tooLarge = x->body.size() > kMaxBody;
+        finished =
+            length == 0 || x->tooLarge || !WinHttpReadData(request, x->chunk, sizeof x->chunk, nullptr);
+    } else if (event == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR) {
+        x->error = static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError;
+        finished = true;
+    } else if (event == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
+        CloseHandle(x->done);
+        delete x;
+    }
+    if (finished) {
+        SetEvent(x->done);
+    }
+}
+
+std::string ErrorText(DWORD error) {
+    switch (error) {
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+        return "connection refused";
+    case ERROR_WINHTTP_TIMEOUT:
+        return "no answer";
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        return "unknown host name";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+        return "not an HTTP answer";
+    }
+    return "WinHTTP error " + std::to_string(error);
+}
+
+const json* Member(const json* object, const char* name) {
+    if (object == nullptr || !object->is_object()) {
+        return nullptr;
+    }
+    auto found = object->find(name);
+    return found == object->end() ? nullptr : &*found;
+}
+
+int16_t Units(double acceleration) {
+    return static_cast<int16_t>(lround(
+        std::clamp(acceleration * kUnitsPerG / kStandardGravity, -1.0 * tilt::kLimit, 1.0 * tilt::kLimit)));
+}
+
+} // namespace
+
+bool ParseAddress(const std::string& text, std::wstring* host, int* port, std::string* problem) {
+    const size_t colon = text.find(':');
+    const std::string name = text.substr(0, colon), digits = colon == text.npos ? "" : text.substr(colon + 1);
+    *port = colon == text.npos ? kDefaultPort : digits.size() <= 5 ? atoi(digits.c_str()) : 0;
+    const char kNameCharacters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-";
+    if (name.empty() || name.size() > 253 || name.find_first_not_of(kNameCharacters) != name.npos ||
+        digits.find_first_not_of("0123456789") != digits.npos || *port < 1 || *port > 65535) {
+        *problem = "'" + text + "' is not HOST or HOST:PORT (a name or IPv4 address, a port from 1 to 65535)";
+        return false;
+    }
+    host->assign(name.begin(), name.end());
+    return true;
+}
+
+std::string ReadGet(const std::string& body, bool* measuring, double acceleration[3]) {
+    const json document = json::parse(body, nullptr, false);
+    const json* running = Member(Member(&document, "status"), "measuring");
+    if (document.is_discarded() || !document.is_object()) {
+        return "not a JSON object";
+    } else if (running == nullptr || !running->is_boolean()) {
+        return "no measuring status";
+    }
+    *measuring = running->get<bool>();
+    for (int axis = 0; axis < 3 && *measuring; ++axis) { // while not measuring the buffers hold nothing new
+        const json* buffer = Member(Member(&document, "buffer"), kBuffers[axis]);
+        const json* values = Member(buffer, "buffer");
+        const bool listed = values && values->is_array() && !values->empty();
+        const double value = listed && values->back().is_number() ? values->back().get<double>() : 0;
+        const char* fault = !buffer                              ? " missing"
+                            : !values || !values->is_array()     ? " is not a buffer"
+                            : !listed                            ? " is empty"
+                            : !values->back().is_number()        ? " holds no number"
+                            : !(fabs(value) <= kMaxAcceleration) ? " out of range" // also NaN and infinity
+                                                                 : nullptr;
+        if (fault != nullptr) {
+            return kBuffers[axis] + std::string(fault);
+        }
+        acceleration[axis] = value;
+    }
+    return "";
+}
+
+tilt::Sample TiltOf(double accX, double accY) {
+    tilt::Sample sample;
+    sample.tiltX = Units(-accX);
+    sample.tiltY = Units(accY);
+    return sample;
+}
+
+bool Source::Start(const std::string& address, TiltShared* shared) {
+    std::lock_guard<std::mutex> hold(lock_);
+    std::string problem;
+    if (!ParseAddress(address, &host_, &port_, &problem)) {
+        fprintf(stderr, "phone: %s; playing on without it\n", problem.c_str());
+        return false;
+    }
+    // WinHTTP may still report on a given-up request after the source has stopped, so the module that holds
+    // OnEvent is never unloaded.
+    HMODULE module;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&OnEvent), &module);
+    name_ = address;
+    shared_ = shared;
+    sampleTick_ = 0;
+    everConnected_ = false;
+    status_ = Status();
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    SetLink(thread_ ? kPhoneConnecting : kPhoneLost,
+            "cannot start a thread: error " + std::to_string(GetLastError()));
+    if (thread_ == nullptr) {
+        CloseHandle(stop_);
+    }
+    return thread_ != nullptr;
+}
+
+void Source::Stop() {
+    if (thread_ == nullptr) {
+        return;
+    }
+    // The poll thread waits for the phone and for this event together, so it ends at once.
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(stop_);
+    thread_ = stop_ = nullptr;
+    std::lock_guard<std::mutex> hold(lock_);
+    SetLink(kPhoneOff, "");
+}
+
+tilt::Sample Source::Latest() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return GetTickCount64() - sampleTick_ > kStaleMs ? tilt::Sample() : sample_;
+}
+
+Status Source::Now() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return status_;
+}
+
+DWORD WINAPI Source::Run(void* self) {
+    Source* source = static_cast<Source*>(self);
+    HINTERNET session = WinHttpOpen(L"craterDip", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                    WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    WinHttpSetOption(session, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
+    // A given-up request also ends on its own soon after its deadline.
+    WinHttpSetTimeouts(session, kDeadlineMs, kDeadlineMs, kDeadlineMs, kDeadlineMs);
+    WinHttpSetStatusCallback(session, OnEvent,
+                             WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES, 0);
+    HINTERNET connection =
+        WinHttpConnect(session, source->host_.c_str(), static_cast<INTERNET_PORT>(source->port_), 0);
+    for (DWORD pause = 0; WaitForSingleObject(source->stop_, pause) == WAIT_TIMEOUT;) {
+        const ULONGLONG began = GetTickCount64();
+        source->Poll(connection);
+        const DWORD spent = static_cast<DWORD>(GetTickCount64() - began);
+        std::lock_guard<std::mutex> hold(source->lock_);
+        pause = source->status_.link != kPhoneConnected ? kRetryMs : spent < kPollMs ? kPollMs - spent : 0;
+    }
+    WinHttpCloseHandle(connection);
+    WinHttpCloseHandle(session);
+    return 0;
+}
+
+// One /get: a fresh sample, or a dropped request, or (when the phone is not measuring) a request to start.
+void Source::Poll(void* connection) {
+    std::string body;
+    std::string problem = Fetch(connection, kGetPath, &body);
+    bool measuring = false;
+    double acceleration[3];
+    problem = problem.empty() ? ReadGet(body, &measuring, acceleration) : problem;
+    std::unique_lock<std::mutex> hold(lock_);
+    const ULONGLONG now = GetTickCount64();
+    // A good answer from a phone that is not measuring is no fault of the link, until it lasts.
+    const bool paused = problem.empty() && !measuring;
+    if (problem == kStopped) {
+        return;
+    } else if (problem.empty() && measuring) {
+        sample_ = TiltOf(acceleration[0], acceleration[1]);
+        sampleTick_ = now;
+        everConnected_ = true;
+        SetLink(kPhoneConnected, "");
+        return;
+    } else if (!paused) {
+        ++status_.dropped;
+        status_.lastProblem = problem;
+    }
+    if (now - sampleTick_ > kStaleMs && (everConnected_ || !paused)) {
+        SetLink(kPhoneLost, paused ? "not measuring" : problem);
+    }
+    if (paused && now - startAskedTick_ >= kStartEveryMs) {
+        startAskedTick_ = now;
+        hold.unlock();
+        Fetch(connection, kStartPath, &body);
+    }
+}
+
+// One GET of `path` within kDeadlineMs. Returns why it failed, or an empty string with the answer in `body`.
+std::string Source::Fetch(void* connection, const wchar_t* path, std::string* body) {
+    if (g_underWay >= kMostUnderWay) {
+        return "earlier requests still under way";
+    }
+    HINTERNET request = WinHttpOpenRequest(connection, L"GET", path, nullptr, WINHTTP_NO_REFERER,
+                                           WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
+    Exchange* x = new Exchange;
+    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(x);
+    if (!WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context)) {
+        const std::string problem = "cannot make a request: " + ErrorText(GetLastError());
+        CloseHandle(x->done);
+        delete x;
+        WinHttpCloseHandle(request);
+        return problem;
+    }
+    HANDLE wake[] = {x->done, stop_};
+    const bool sent =
+        WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, context);
+    const DWORD woke = sent ? WaitForMultipleObjects(2, wake, FALSE, kDeadlineMs) : WAIT_FAILED;
+    std::string problem = woke == WAIT_OBJECT_0 + 1 ? kStopped
+                          : woke == WAIT_TIMEOUT
+                              ? "no whole answer within " + std::to_string(kDeadlineMs) + " ms"
+                          : woke == WAIT_FAILED ? "cannot send a request: " + ErrorText(GetLastError())
+                          : x->error            ? ErrorText(x->error)
+                          : x->status != HTTP_STATUS_OK ? "HTTP " + std::to_string(x->status)
+                          : x->tooLarge                 ? "an answer over 64 KB"
+                                                        : "";
+    if (problem.empty()) {
+        body->swap(x->body);
+    }
+    WinHttpCloseHandle(request); // the record goes with the handle, now or when WinHTTP lets it go
+    return problem;
+}
+
+// Publishes and reports a change of the link, once. Called with lock_ held.
+void Source::SetLink(LONG link, const std::string& why) {
+    if (link == status_.link) {
+        return;
+    }
+    status_.link = link;
+    status_.losses += link == kPhoneLost;
+    if (shared_ != nullptr) {
+        PublishPhoneLink(shared_, link);
+    }
+    const std::string text = link == kPhoneConnecting  ? "connecting"
+                             : link == kPhoneConnected ? "connected"
+                             : link == kPhoneOff ? "off; dropped requests: " + std::to_string(status_.dropped)
+                             : everConnected_
+                                 ? "lost (" + why + "); its tilt is 0 until it is back"
+                                 : "no tilt from it (" + why + "); playing on with the keys, mouse and pad";
+    fprintf(stderr, "phone %s: %s\n", name_.c_str(), text.c_str());
+    PhoneTrace("phone %s: %s", name_.c_str(), text.c_str());
+}
+
+} // namespace phone
