@@ -9,37 +9,6 @@ std::wstring BesideThisProgram(const std::wstring& name) {
     return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
 }
 
-DWORD RunBeside(const std::wstring& program, const std::wstring& arguments, std::string* output) {
-    std::wstring commandLine = L"\"" + BesideThisProgram(program) + L"\" " + arguments;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process = {};
-    DWORD code = STILL_ACTIVE;
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &process)) {
-        CloseHandle(writeEnd);
-        char buffer[512];
-        for (DWORD got; ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0;) {
-            output->append(buffer, got);
-        }
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &code);
-        TerminateProcess(process.hProcess, 1); // a run that did not end is ended here
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    } else {
-        CloseHandle(writeEnd);
-    }
-    CloseHandle(readEnd);
-    return code;
-}
-
 HWND CreateTestWindow(int x, int y, int width, int height, WNDPROC procedure) {
     const std::wstring name = L"craterdipTest" + std::to_wstring(reinterpret_cast<UINT_PTR>(procedure));
     WNDCLASSW wc = {};

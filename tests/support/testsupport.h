@@ -8,10 +8,6 @@
 // <folder of this test program>\<name>.
 std::wstring BesideThisProgram(const std::wstring& name);
 
-// Runs a program beside this one to its end (at most a minute): its exit code, and what it wrote to standard
-// output and standard error in *output.
-DWORD RunBeside(const std::wstring& program, const std::wstring& arguments, std::string* output);
-
 // A visible pop-up window of its own class for each window procedure.
 HWND CreateTestWindow(int x, int y, int width, int height, WNDPROC procedure = DefWindowProcW);
 
