@@ -28,6 +28,7 @@ MENU = {'About': (['Home'], 113), 'Calibrate Tilt': (['Home', 'Down'], 114), 'Ea
 SCENARIOS = {
     'play': ({'level': 2, 'tiltX': 5, 'tiltY': 6}, [], '0 0\n', [
         ('window', 'craterDip', '0 52 480 536'),  # between the taskbar and the soft-key bar
+        ('trace', '^gsensor ', 1),  # the game woke the sensor service, which wrote the orientation
         ('trace', CRASH, 1), ('trace', 'led 1 off', 3),  # free fall: a crash and three pulses
         ('key', 'F1'), ('trace', CRASH, 2),  # Restart, once the explosion has stopped the round
         ('menu', 'Easy'), ('menu', 'Calibrate Tilt'), ('stored', {'level': 2, 'tiltX': 0, 'tiltY': 0}),

@@ -1,4 +1,4 @@
-// sensorsvc.h: the phone maker's sensor service, hosted by the phone shell (and by sensorsvc.exe for tests).
+// sensorsvc.h: the phone maker's sensor service, hosted by the phone shell.
 //
 // The service keeps the named event "HTC_GSENSOR_SERVICESTART" (manual reset) that programs signal to wake
 // it. Once woken it follows the tilt the sensor library publishes (tilt_shared.h) and writes the phone's
@@ -22,7 +22,7 @@ enum SensorOrientation {
 SensorOrientation OrientationOf(int16_t tiltX, int16_t tiltY);
 
 // StartSensorService: creates the start event and the service's worker thread. True when the service runs
-// (also when it already ran). Called by the phone shell at start and by sensorsvc.exe.
+// (also when it already ran). Called by the phone shell at start.
 bool StartSensorService();
 
 // StopSensorService: ends the worker and releases the event. Called by the phone shell before it exits.
