@@ -1,5 +1,6 @@
 // The core library's own contracts: the crash guard (a crashing program of ours names the exception on
-// standard error and exits with its code) and the seeded random sequence that recorded runs rely on.
+// standard error and exits with its code), entry points by wide name, and the seeded random sequence that
+// recorded runs rely on.
 #include "coredll.h"
 
 #include "testsupport.h"
@@ -30,6 +31,11 @@ TEST(CrashGuard, ACrashEndsTheProgramWithItsCode) {
                   std::make_tuple(DWORD(_pclose(pipe)), strstr(output, words) != nullptr))
             << output;
     }
+}
+
+// CE looks entry points up by wide names; one that is not ASCII names none (its low bytes would name one).
+TEST(GetProcAddressW, NamesOnlyAsciiExports) {
+    EXPECT_EQ(nullptr, GetProcAddressW(GetModuleHandleW(L"kernel32.dll"), L"GetTick\u0143ount"));
 }
 
 // SplitMix64 from the seed, the high 32 bits of each output: a seed replays a recorded run (the demo's seed
