@@ -1,12 +1,20 @@
-// The sensor library's tilt sources: the script's reading rules, the keyboard ramp's promises to the
-// player, the mouse and stick rules, and the library itself past the end of a script and after a close.
+// The sensor library's tilt sources. First their rules: the keyboard ramp's promises to the player, the
+// mouse and stick, the phone's tilt and address. Then the phone source and the library against the stand-in
+// phone (phone_standin.py, which runs this program, names itself in CRATERDIP_PHONE and is steered by the
+// lines this program prints). The library reads a tilt script once per process, so CTest runs the scripted
+// library apart.
 #include "HTCSensorSDK.h"
+#include "phone_source.h"
 #include "tilt_sources.h"
 
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -19,80 +27,162 @@ extern "C" __declspec(dllimport) DWORD WINAPI HTCSensorClose(HANDLE sensor);
 
 namespace {
 
-using Samples = std::vector<std::pair<int, int>>;
-
-// Blanks, comments, tabs, CRs and signs are fine; a value out of 16 bits, a count other than two or a
-// non-decimal number makes a bad line, read as 0 0 with one problem each.
-TEST(TiltScript, ReadingRules) {
-    const std::tuple<std::string, Samples, size_t> cases[] = {
-        {"\n  \t\n   # note\n11 -12 # steady\n1\t2\r\n\r\n +5  -0 \r\n", {{11, -12}, {1, 2}, {5, 0}}, 0},
-        {"32768 0\n0 -32769\n99999999999 1\n1 1\n", {{0, 0}, {0, 0}, {0, 0}, {1, 1}}, 3},
-        {"5\n1 2 3\n6 7\n", {{0, 0}, {0, 0}, {6, 7}}, 2},
-        {"a b\n1.5 2\n0x10 3\n- 4\n1,2\n", {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}, 5}};
-    for (const auto& [text, expected, problems] : cases) {
-        const tilt::Script script = tilt::ParseScript(text);
-        Samples samples;
-        for (const tilt::Sample& s : script.samples) {
-            samples.push_back({s.tiltX, s.tiltY});
-        }
-        EXPECT_EQ(expected, samples) << text;
-        EXPECT_EQ(problems, script.problems.size()) << text;
-    }
-}
+const double kG = 9.80665;
+const DWORD kPatienceMs = 10000; // each wait is on an observable state; this only ends a broken run
 
 // The flight turns dy <= -30 into thrust (1 per 30, at most 6) and |dx| > 60 into a sideways step of dx/40,
 // dx/30 beyond 250 and dx/20 beyond 500. Per key: its direction, its full tilt, the most a one-sample tap may
-// give (thrust 1, step 1) and the least a hold must reach within kRampSamples (thrust 6, the fastest step).
-// Each tilt is taken along the key's direction, so a wrong sign shows as a value below 1.
+// give (thrust 1, step 1) and the least an eight-sample hold must reach (thrust 6, the fastest step). Each
+// tilt is taken along the key's direction, so a wrong sign shows as a value below 1.
 TEST(KeyboardRamp, ATapIsSmallAndAHoldIsFull) {
     const int keys[][4] = {{-1, tilt::kKeyFullTiltY, 59, 180}, {+1, tilt::kKeyFullTiltX, 79, 501}};
     for (const auto& [direction, full, tap, hold] : keys) {
         tilt::AxisRamp ramp;
-        const int tapped = tilt::NextRampTilt(&ramp, direction, full) * direction;
-        EXPECT_TRUE(tapped >= 1 && tapped <= tap) << tapped;
-        EXPECT_EQ(0, tilt::NextRampTilt(&ramp, 0, full)) << "letting go levels at once";
-        int value = 0;
-        for (int i = 0, previous = 1; i < tilt::kRampSamples; ++i, previous = value) {
-            value = tilt::NextRampTilt(&ramp, direction, full) * direction;
-            EXPECT_GE(value, previous) << "holding never tilts back";
+        std::vector<int> t; // a tap, letting go, a hold of eight samples and one more, the other way once
+        for (int key : {1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, -1}) {
+            t.push_back(tilt::NextRampTilt(&ramp, key * direction, full) * direction * key);
         }
-        EXPECT_TRUE(value >= hold && value <= tilt::kLimit) << value;
-        EXPECT_EQ(value, tilt::NextRampTilt(&ramp, direction, full) * direction) << "full tilt holds";
-        const int reversed = -tilt::NextRampTilt(&ramp, -direction, full) * direction;
-        EXPECT_TRUE(reversed >= 1 && reversed <= tap) << "reversing starts small: " << reversed;
+        // A tap is small, letting go levels at once, a hold never tilts back and reaches full tilt, which
+        // then holds, and reversing starts small again.
+        EXPECT_TRUE(t[0] >= 1 && t[0] <= tap && t[1] == 0 && t[2] >= 1 && std::is_sorted(&t[2], &t[10]) &&
+                    t[9] >= hold && t[9] <= tilt::kLimit && t[10] == t[9] && t[11] >= 1 && t[11] <= tap)
+            << ::testing::PrintToString(t);
     }
 }
 
-// The stick's first step past the dead zone and its rim on both sides (-32768 has no positive twin), a drag
+// The stick's first step past the dead zone on both sides and its rim (-32768 has no positive twin), a drag
 // clamped at full tilt, and the sources' sum kept within it. Rows: a stick's thumb and full tilt, or a drag's
 // pixels (full tilt 0), and the tilt.
 TEST(PointerAndStick, DeadZoneRimAndClamps) {
-    const int rows[][3] = {{7849, 1000, 0},     {7874, 1000, 1},   {-7874, 1000, -1},
-                           {20308, 1000, 500},  {32767, 300, 300}, {-32768, 1000, -1000},
-                           {-32767, 300, -300}, {0, 0, 0},         {-25, 0, -100},
-                           {250, 0, 1000},      {251, 0, 1000},    {-100000, 0, -1000}};
+    const int rows[][3] = {{7874, 1000, 1},       {-7874, 1000, -1}, {20308, 1000, 500}, {32767, 300, 300},
+                           {-32768, 1000, -1000}, {-25, 0, -100},    {251, 0, 1000},     {-100000, 0, -1000}};
     for (const auto& [input, full, expected] : rows) {
         EXPECT_EQ(expected, full ? tilt::StickTilt(input, full) : tilt::DragTilt(input)) << input;
     }
-    EXPECT_EQ(std::vector<int>({1000, -1000, -100}),
-              std::vector<int>({tilt::Combine(600, 1000, 1000), tilt::Combine(-600, -1000, 0),
-                                tilt::Combine(600, -1000, 300)}));
+    EXPECT_EQ(std::make_tuple(1000, -1000, -100),
+              std::make_tuple(tilt::Combine(600, 1000, 1000), tilt::Combine(-600, -1000, 0),
+                              tilt::Combine(600, -1000, 300)));
 }
 
-// The library beside this program: only the tilt sensor opens, a request past the script's end reads 0 0,
-// and a closed handle is refused.
-TEST(SensorLibrary, ReadsThroughItsHandleOnly) {
-    const std::wstring path = TempPath(L"tilt_script_test.txt");
-    WriteBytes(path, "-120 35\n");
-    SetEnvironmentVariableW(L"CRATERDIP_TILT_SCRIPT", path.c_str());
+// The phone's reading rules. Its tilt, held screen up, in phyphox's axes (m/s^2): half a g along an axis is a
+// 30-degree tip; rows: accX, accY, and the tilt. Flat also stands for upside down (the screen to the floor):
+// only accZ differs. Its address: rows of an address and its port, or 0 where it is refused.
+TEST(PhoneRules, TiltAndAddress) {
+    const double poses[][4] = {{0, 0, 0, 0},                     // flat
+                               {0, -kG / 2, 0, -500},            // top edge tipped away
+                               {2 * kG / 3, 0, -667, 0},         // left edge lowered, rounded
+                               {-3 * kG, 2.5 * kG, 1000, 1000}}; // shaken: clamped
+    for (const auto& [accX, accY, tiltX, tiltY] : poses) {
+        const tilt::Sample s = phone::TiltOf(accX, accY);
+        EXPECT_EQ(std::make_tuple(tiltX, tiltY), std::make_tuple(double(s.tiltX), double(s.tiltY))) << accX;
+    }
+    const std::pair<const char*, int> addresses[] = {
+        {"10.0.0.2:8080", 8080}, {"phone.local", 8080}, {"p-1:1", 1}, {"p:65535", 65535}, {"", 0}, {"p:", 0},
+        {"p:65536", 0},          {"p:123456", 0},       {"a b", 0},   {"http://p", 0}};
+    for (const auto& [address, port] : addresses) {
+        std::wstring host;
+        int parsed = 0;
+        std::string problem;
+        EXPECT_EQ(port, phone::ParseAddress(address, &host, &parsed, &problem) ? parsed : 0) << address;
+    }
+}
+
+void Steer(const std::string& query) {
+    printf("standin %s\n", query.c_str());
+    fflush(stdout);
+}
+
+// A /get document, measuring, with the given buffer of accZ.
+std::string Doc(const std::string& accZ) {
+    return R"({"buffer":{"accX":{"buffer":[0.5]},"accY":{"buffer":[-1.25]},"accZ":{"buffer":)" + accZ +
+           R"(}},"status":{"measuring":true}})";
+}
+
+// Each bad answer is dropped and counted with its reason, and the source goes on to read the next good one.
+// Rows: the stand-in's answer to one /get (a kind, or the body itself) and a word of the reason: an HTTP
+// error, a server that trickles its bytes, malformed or truncated JSON, no object, no status or one of the
+// wrong type, a missing buffer; in a good document, accZ's buffer not a list, empty, or holding a string,
+// NaN, infinity, a huge number or one just out of range; and a body over 64 KB.
+TEST(PhoneSource, DropsEachBadAnswerAndGoesOn) {
+    const std::pair<std::string, const char*> answers[] = {
+        {"error", "HTTP 500"},       {R"({"buffer":{}})", "measuring"},
+        {"{buffer:1}", "JSON"},      {R"({"status":{"measuring":"yes"}})", "measuring"},
+        {"[0.5,-1.25,9.7]", "JSON"}, {R"({"status":{"measuring":true}})", "accX missing"},
+        {"trickle", "within"},       {Doc("[9.7]").substr(0, 40), "JSON"},
+        {Doc("[]"), "empty"},        {Doc("9.7"), "not a buffer"},
+        {Doc("[NaN]"), "JSON"},      {Doc(R"(["9.7"])"), "no number"},
+        {Doc("[1e300]"), "range"},   {Doc("[Infinity]"), "JSON"},
+        {Doc("[-200.5]"), "range"},  {Doc(std::string(70 * 1024, ' ') + "[9.7]"), "64 KB"}};
+    phone::Source source;
+    ASSERT_TRUE(source.Start(getenv("CRATERDIP_PHONE"), nullptr)); // set by phone_standin.py
+    ASSERT_TRUE(PumpUntil([&] { return source.Now().link == kPhoneConnected; }, kPatienceMs));
+    int tiltX = 0; // each good answer after a bad one tilts further; its accZ is the most still in range
+    for (const auto& [answer, reason] : answers) {
+        const unsigned dropped = source.Now().dropped;
+        tiltX -= 50;
+        Steer("next=" + answer + "&acc=" + std::to_string(tiltX * kG / -1000) + ",0,200");
+        EXPECT_TRUE(PumpUntil([&] { return source.Latest().tiltX == tiltX; }, kPatienceMs)) << reason;
+        const phone::Status now = source.Now();
+        EXPECT_EQ(std::make_tuple(dropped + 1, true),
+                  std::make_tuple(now.dropped, now.lastProblem.find(reason) != std::string::npos))
+            << now.lastProblem;
+    }
+    EXPECT_EQ(1u, source.Now().losses) << "only the trickle outlasts a sample";
+    // A server that trickles every answer holds only a few given-up requests, and lets go of them in the end.
+    Steer("trickle=trickle");
+    EXPECT_TRUE(PumpUntil([&] { return source.Now().lastProblem.find("under way") != std::string::npos; },
+                          kPatienceMs));
+    Steer("trickle=");
+    EXPECT_TRUE(PumpUntil([&] { return source.Now().link == kPhoneConnected; }, kPatienceMs));
+    source.Stop();
+}
+
+// While a handle is open and a window of this program is in front, the library starts a paused phone
+// (through /control), adds its tilt to the live sources and shows its link to the taskbar; a phone that drops
+// off reads 0 0 and shows lost, and comes back by itself. Rows: the phone, then what the library reads and
+// shows. Only the tilt sensor opens, and a closed handle reads nothing.
+TEST(SensorLibrary, ReadsThePhoneThroughADropout) {
+    HANDLE mapping = nullptr;
+    TiltShared* shared = OpenTiltShared(&mapping);
+    CreateTestWindow(0, 0, 10, 10);
     EXPECT_EQ(nullptr, HTCSensorOpen(2));
     HANDLE sensor = HTCSensorOpen(HTC_SENSOR_TILT);
-    TiltSample first, past;
-    EXPECT_EQ(0u, HTCSensorGetDataOutput(sensor, &first));
-    EXPECT_EQ(0u, HTCSensorGetDataOutput(sensor, &past));
-    EXPECT_EQ(Samples({{-120, 35}, {0, 0}}), Samples({{first.tiltX, first.tiltY}, {past.tiltX, past.tiltY}}));
+    const std::tuple<const char*, int, int, LONG> steps[] = {
+        {"acc=-4.903325,4.903325,8.5&measuring=0", 500, 500, kPhoneConnected},
+        {"down=1", 0, 0, kPhoneLost},
+        {"down=0&acc=0,-4.903325,8.5", 0, -500, kPhoneConnected}};
+    TiltSample sample = {};
+    const auto seen = [&] {
+        HTCSensorGetDataOutput(sensor, &sample);
+        return std::make_tuple(int(sample.tiltX), int(sample.tiltY), ReadPhoneLink(shared));
+    };
+    for (const auto& [steer, tiltX, tiltY, link] : steps) {
+        Steer(steer);
+        PumpUntil([&] { return seen() == std::make_tuple(tiltX, tiltY, link); }, kPatienceMs);
+        EXPECT_EQ(std::make_tuple(tiltX, tiltY, link), seen()) << steer;
+    }
     EXPECT_EQ(0u, HTCSensorClose(sensor));
-    EXPECT_NE(0u, HTCSensorGetDataOutput(sensor, &first));
+    EXPECT_EQ(std::make_tuple(DWORD(ERROR_INVALID_HANDLE), LONG(kPhoneOff)),
+              std::make_tuple(HTCSensorGetDataOutput(sensor, &sample), ReadPhoneLink(shared)));
+    // Nothing listens at this address: the link shows lost.
+    SetEnvironmentVariableW(L"CRATERDIP_PHONE", L"127.0.0.1:1");
+    sensor = HTCSensorOpen(HTC_SENSOR_TILT);
+    EXPECT_TRUE(PumpUntil([&] { return ReadPhoneLink(shared) == kPhoneLost; }, kPatienceMs));
+    HTCSensorClose(sensor);
+}
+
+// The script (script.tilt, named by CTest) excludes the other sources, the phone too. Its lines give the
+// samples in turn, each bad line 0 0, and a request past its end reads 0 0.
+TEST(ScriptedLibrary, ReadsTheScriptOnly) {
+    HANDLE mapping = nullptr;
+    TiltShared* shared = OpenTiltShared(&mapping);
+    HANDLE sensor = HTCSensorOpen(HTC_SENSOR_TILT);
+    std::vector<std::pair<int, int>> expected = {{11, -12}, {1, 2}, {5, 0}, {32767, -32768}}, read;
+    expected.resize(15); // the ten bad lines, and one request past the end
+    for (TiltSample s; read.size() < expected.size() && HTCSensorGetDataOutput(sensor, &s) == 0;) {
+        read.push_back({s.tiltX, s.tiltY});
+    }
+    EXPECT_EQ(std::make_tuple(expected, LONG(kPhoneOff)), std::make_tuple(read, ReadPhoneLink(shared)));
 }
 
 } // namespace
