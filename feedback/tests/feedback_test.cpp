@@ -18,8 +18,8 @@ namespace {
 std::wstring FolderWithSounds(size_t length) {
     const std::wstring path = TempPath(std::wstring(length - TempPath(L"").size(), L'd'));
     CreateDirectoryW(path.c_str(), nullptr);
-    WriteBytes(path + L"\\cheer.wav", "");
-    WriteBytes(path + L"\\destroyed.wav", std::string("RIFF\x04\0\0\0WAVE", 12));
+    std::ofstream((path + L"\\cheer.wav").c_str());
+    std::ofstream((path + L"\\destroyed.wav").c_str(), std::ios::binary).write("RIFF\x04\0\0\0WAVE", 12);
     return path;
 }
 

@@ -26,13 +26,6 @@ std::wstring TempPath(const std::wstring& name) {
     return temp + name;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
 void StoreInstallDir(const char* unixFolder) {
     std::wstring folder = L"Z:";
     for (const char* c = unixFolder; *c; ++c) {

@@ -25,9 +25,8 @@ template <typename Done> bool PumpUntil(Done done, DWORD timeoutMs) {
     return true;
 }
 
-// <temporary folder>\<name>, and a file written there (or anywhere) with exactly `bytes`.
+// <temporary folder>\<name>.
 std::wstring TempPath(const std::wstring& name);
-void WriteBytes(const std::wstring& path, const std::string& bytes);
 
 // Stores a build-tree folder ("/x/y") as the game's "InstallDir", in Windows form on drive Z:.
 void StoreInstallDir(const char* unixFolder);
