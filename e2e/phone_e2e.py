@@ -153,9 +153,7 @@ class Game:
             self.step('key', 'F2')
             for key in keys + ['Return']:
                 self.phone.x('key', key)
-            self.wait_trace('^pop-up closed', self.counted('pop-up'), 10)
-            expect('the choice', lambda: [line for line in self.lines() if 'pop-up' in line][-1],
-                        'pop-up closed, command %d' % command, 0)
+            self.wait_trace('^pop-up closed, command %d$' % command, self.counted(args[0]), 10)
         elif action == 'box':
             self.wait_trace('^message box Error: %s$' % args[0], self.counted(args[0]))
         elif action == 'answer':
