@@ -50,12 +50,12 @@ TEST(KeyboardRamp, ATapIsSmallAndAHoldIsFull) {
     }
 }
 
-// The stick's first step past the dead zone on both sides and its rim (-32768 has no positive twin), a drag
-// clamped at full tilt, and the sources' sum kept within it. Rows: a stick's thumb and full tilt, or a drag's
-// pixels (full tilt 0), and the tilt.
+// The stick's dead zone, its first step past it on both sides and its rim (-32768 has no positive twin), a
+// drag clamped at full tilt, and the sources' sum kept within it. Rows: a stick's thumb and full tilt, or a
+// drag's pixels (full tilt 0), and the tilt.
 TEST(PointerAndStick, DeadZoneRimAndClamps) {
-    const int rows[][3] = {{7874, 1000, 1},       {-7874, 1000, -1}, {20308, 1000, 500}, {32767, 300, 300},
-                           {-32768, 1000, -1000}, {-25, 0, -100},    {251, 0, 1000},     {-100000, 0, -1000}};
+    const int rows[][3] = {{7849, 1000, 0},       {7874, 1000, 1}, {-7874, 1000, -1}, {32767, 300, 300},
+                           {-32768, 1000, -1000}, {-25, 0, -100},  {251, 0, 1000},    {-100000, 0, -1000}};
     for (const auto& [input, full, expected] : rows) {
         EXPECT_EQ(expected, full ? tilt::StickTilt(input, full) : tilt::DragTilt(input)) << input;
     }
