@@ -143,13 +143,19 @@ TEST(Shell, StartUpEachMessageAndTheShutdown) {
         effect += IsWindow(g_state.mainWindow) || IsWindow(g_state.menuBar) ? "" : " closed";
         EXPECT_EQ(expected, effect.empty() ? effect : effect.substr(1));
     }
-    // The shutdown freed the pictures and saved the difficulty, a DWORD over the stored string.
+    // The shutdown freed the pictures and saved the difficulty, a DWORD over the stored string; the key holds
+    // the level and the calibration's two values, nothing more.
     for (HGDIOBJ picture : pictures) {
         EXPECT_TRUE(picture != nullptr && GetObjectType(picture) == 0) << "loaded, then freed";
     }
-    DWORD saved = 0, size = sizeof saved;
+    DWORD saved = 0, size = sizeof saved, values = 0;
     RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"level", RRF_RT_REG_DWORD, nullptr, &saved, &size);
-    EXPECT_EQ(0x7FFFFFFFu, saved);
+    HKEY key = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key);
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(key);
+    EXPECT_EQ(std::make_tuple(0x7FFFFFFFu, 3u), std::make_tuple(saved, values));
 }
 
 // A value as stored (name, type, bytes): "InstallDir" under HKLM, the others under HKCU. Text is UTF-16,
