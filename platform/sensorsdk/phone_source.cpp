@@ -301,16 +301,17 @@ void Source::SetLink(LONG link, const std::string& why) {
         return;
     }
     status_.link = link;
-    status_.losses += link == kPhoneLost;
+    status_.losses += link == kPhoneLost && everConnected_; // a phone never reached was not lost
     if (shared_ != nullptr) {
         PublishPhoneLink(shared_, link);
     }
-    const std::string text = link == kPhoneConnecting  ? "connecting"
-                             : link == kPhoneConnected ? "connected"
-                             : link == kPhoneOff ? "off; dropped requests: " + std::to_string(status_.dropped)
-                             : everConnected_
-                                 ? "lost (" + why + "); its tilt is 0 until it is back"
-                                 : "no tilt from it (" + why + "); playing on with the keys, mouse and pad";
+    const std::string text =
+        link == kPhoneConnecting  ? "connecting"
+        : link == kPhoneConnected ? "connected"
+        : link == kPhoneOff       ? "off; dropped requests: " + std::to_string(status_.dropped) +
+                                  ", times lost: " + std::to_string(status_.losses)
+        : everConnected_ ? "lost (" + why + "); its tilt is 0 until it is back"
+                         : "no tilt from it (" + why + "); playing on with the keys, mouse and pad";
     fprintf(stderr, "phone %s: %s\n", name_.c_str(), text.c_str());
     PhoneTrace("phone %s: %s", name_.c_str(), text.c_str());
 }

@@ -55,7 +55,7 @@ struct Status {
     LONG link = kPhoneOff;
     unsigned dropped = 0;    // requests that gave no sample, since Start
     std::string lastProblem; // why the last of them gave none
-    unsigned losses = 0;     // times the link turned kPhoneLost
+    unsigned losses = 0;     // times a phone once connected was lost, since Start
 };
 
 class Source {
