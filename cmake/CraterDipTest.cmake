@@ -11,11 +11,17 @@ function(craterdip_test name)
     set(ARG_LABELS inprocess)
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-  set_tests_properties(${name} PROPERTIES
-    LABELS "${ARG_LABELS}"
+  craterdip_test_properties(${name} "${ARG_LABELS}" "${ARG_RESOURCE_LOCK}")
+endfunction()
+
+# craterdip_test_properties(TEST LABELS [RESOURCE_LOCK]): what craterdip_test gives its test, for a second
+# CTest entry of the same program.
+function(craterdip_test_properties test labels locks)
+  set_tests_properties(${test} PROPERTIES
+    LABELS "${labels}"
     TIMEOUT 300
     FAIL_REGULAR_EXPRESSION "Unhandled exception;illegal instruction;page fault")
-  if(ARG_RESOURCE_LOCK)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  if(locks)
+    set_tests_properties(${test} PROPERTIES RESOURCE_LOCK "${locks}")
   endif()
 endfunction()
