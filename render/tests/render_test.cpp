@@ -12,7 +12,8 @@
 // - key_red.gif, 16 x 10: pure red at the corners and inside, colours one unit off red beside it, and black,
 //   white, grey, pure green and kPad.
 // - tiny.gif, 1 x 1, one pixel of kGreen; strip9.gif and strip10.gif, 9 and 10 x 60, kOrange but for a
-//   kGreen top-left pixel; huge.gif, 10000 x 10000, all kGreen: larger than the loader takes.
+//   kGreen top-left pixel; all kGreen, at the loader's limits: wide.gif 8192 x 1 and large.gif 4096 x 4096,
+//   the most it takes, and too_wide.gif 8193 x 1 and too_large.gif 4096 x 4097, one past.
 // - broken ones: empty.gif (no bytes), half.gif (the first half of the game's own back.gif) and text.gif
 //   (a line of text).
 #include "render.h"
@@ -295,21 +296,24 @@ TEST(LoadGraphics, BrokenPictureLeavesItsFieldNullAndTheSceneItsFallback) {
     const wchar_t* const files[] = {
         L"back.gif",     L"mlander.gif", L"mlander_fire.gif", L"mlander_small.gif", L"mlander_fire_small.gif",
         L"explosion.gif"};
-    // In the picture's place: a file that is not there, no bytes, half a picture, text, a picture larger than
-    // the loader takes, and pictures that load: 1 x 1, and strips of 9 and 10 pixels.
-    enum Fault { kMissing, kEmpty, kHalf, kText, kHuge, kTiny, kStrip9, kStrip10 };
-    const wchar_t* const faults[] = {L"missing.gif", L"empty.gif", L"half.gif",   L"text.gif",
-                                     L"huge.gif",    L"tiny.gif",  L"strip9.gif", L"strip10.gif"};
+    // In the picture's place: a file that is not there, no bytes, half a picture, text, a picture one pixel
+    // past the loader's side or area, and pictures that load: 1 x 1, at the side and area limits, and strips
+    // of 9 and 10 pixels.
+    enum Fault { kMissing, kEmpty, kHalf, kText, kOverSide, kOverArea, kTiny, kSide, kArea, kStrip9, kStrip };
+    const wchar_t* const faults[] = {L"missing.gif",  L"empty.gif",     L"half.gif",   L"text.gif",
+                                     L"too_wide.gif", L"too_large.gif", L"tiny.gif",   L"wide.gif",
+                                     L"large.gif",    L"strip9.gif",    L"strip10.gif"};
     // What the frame shows: the fallback disc, nothing, a plain white or green background, or the first frame
     // of a strip of 1-pixel frames.
     const auto disc = &Game::ExpectDisc, none = &Game::ExpectNothing, white = &Game::ExpectWhite,
                green = &Game::ExpectGreen, thin = &Game::ExpectThinFrame;
     const std::tuple<Picture, Fault, void (Game::*)() const> rows[] = {
         {kBack, kMissing, white},    {kBack, kEmpty, white},        {kBack, kHalf, white},
-        {kBack, kText, white},       {kBack, kHuge, white},         {kBack, kTiny, green},
+        {kBack, kText, white},       {kBack, kOverSide, white},     {kBack, kOverArea, white},
+        {kBack, kTiny, green},       {kBack, kSide, green},         {kBack, kArea, green},
         {kLander, kMissing, disc},   {kLander, kTiny, none},        {kFlame, kText, none},
         {kFlame, kTiny, none},       {kExplosion, kEmpty, none},    {kExplosion, kTiny, none},
-        {kExplosion, kStrip9, none}, {kExplosion, kStrip10, thin},  {kLanderSmall, kHalf, disc},
+        {kExplosion, kStrip9, none}, {kExplosion, kStrip, thin},    {kLanderSmall, kHalf, disc},
         {kLanderSmall, kTiny, none}, {kFlameSmall, kMissing, none},
     };
     const std::wstring folder = TempPath(L"craterdip_render");

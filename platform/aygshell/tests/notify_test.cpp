@@ -27,19 +27,20 @@ LRESULT CALLBACK Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 // Registrations: the comparison, its DWORD target and mask, or its text; a text watches "Text", a number
-// "Number". DWORDs are masked (0x102 masked with 0xFF is 2), strings compared without regard to case. Writes:
+// "Number". DWORDs are masked (0x102 masked with 0xFF is 2, each order comparison's boundary; 3 is the
+// boundary of the last), strings compared without regard to case. Writes:
 // a DWORD (unless 0), else a string (unless null), else the value is deleted, and which registrations hear
 // it. The fourth write rewrites 3 unchanged, so nobody hears it; "Text" is another value to the numbers.
 TEST(RegistryNotifyWindow, ConditionsPickTheChangesThatNotify) {
     const std::tuple<REG_COMPARISONTYPE, DWORD, DWORD, const wchar_t*> registrations[] = {
         {REG_CT_ANYCHANGE, 0, 0, nullptr},    {REG_CT_EQUAL, 2, 0xFF, nullptr},
-        {REG_CT_NOT_EQUAL, 2, 0xFF, nullptr}, {REG_CT_GREATER, 2, 0xFFFF, nullptr},
-        {REG_CT_LESS, 2, 0xFFFF, nullptr},    {REG_CT_LESS_OR_EQUAL, 2, 0xFF, nullptr},
+        {REG_CT_NOT_EQUAL, 2, 0xFF, nullptr}, {REG_CT_GREATER, 2, 0xFF, nullptr},
+        {REG_CT_LESS, 2, 0xFF, nullptr},      {REG_CT_LESS_OR_EQUAL, 2, 0xFF, nullptr},
         {REG_CT_EQUAL, 0, 0, L"landscape"},   {REG_CT_LESS, 0, 0, L"m"},
         {REG_CT_CONTAINS, 0, 0, L"SCAPE"},    {REG_CT_STARTS_WITH, 0, 0, L"land"},
         {REG_CT_ENDS_WITH, 0, 0, L"LEFT"},    {REG_CT_GREATER_OR_EQUAL, 3, 0xFF, nullptr}};
     const std::tuple<const wchar_t*, DWORD, const wchar_t*, std::string> writes[] = {
-        {L"Number", 1, nullptr, "101011000000"},   {L"Number", 0x102, nullptr, "110101000000"},
+        {L"Number", 1, nullptr, "101011000000"},   {L"Number", 0x102, nullptr, "110001000000"},
         {L"Number", 3, nullptr, "101100000001"},   {L"Number", 3, nullptr, "000000000000"},
         {L"Number", 0, nullptr, "100000000000"},   {L"Text", 0, L"Landscape Left", "000000011110"},
         {L"Text", 0, L"portrait", "000000000000"}, {L"Text", 0, L"LANDSCAPE", "000000111100"},

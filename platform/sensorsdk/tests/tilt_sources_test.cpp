@@ -13,6 +13,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -171,16 +172,65 @@ TEST(SensorLibrary, ReadsThePhoneThroughADropout) {
     HTCSensorClose(sensor);
 }
 
+// The shared record, written by one thread as fast as it can while another reads it: every read is a whole
+// sample (each is written as x and its complement), and the sequence counts two for each sample.
+TEST(SharedRecord, NeverShowsAHalfWrittenSample) {
+    static TiltShared record = {};
+    static volatile LONG written = 0;
+    static const LONG kSamples = 1000000;
+    HANDLE writer = CreateThread(
+        nullptr, 0,
+        [](void*) -> DWORD {
+            for (LONG i = 1; i <= kSamples; ++i) {
+                PublishTilt(&record, int16_t(i), int16_t(~i));
+            }
+            InterlockedExchange(&written, 1);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    int reads = 0, torn = 0;
+    while (!written) {
+        int16_t x = 0, y = 0;
+        LONG sequence = 0;
+        if (ReadTiltShared(&record, &x, &y, &sequence)) {
+            ++reads;
+            torn += y != int16_t(~x) || (sequence & 1) != 0;
+        }
+    }
+    WaitForSingleObject(writer, INFINITE);
+    CloseHandle(writer);
+    EXPECT_EQ(std::make_tuple(0, 2 * kSamples), std::make_tuple(torn, LONG(record.sequence)))
+        << reads << " reads";
+}
+
 // The script (script.tilt, named by CTest) excludes the other sources, the phone too. Its lines give the
-// samples in turn, each bad line 0 0, and a request past its end reads 0 0.
+// samples in turn, each bad line 0 0, and a request past its end reads 0 0. Each handle reads the script from
+// its own start and numbers its samples from 1; closing one handle leaves the other reading on.
 TEST(ScriptedLibrary, ReadsTheScriptOnly) {
     HANDLE mapping = nullptr;
     TiltShared* shared = OpenTiltShared(&mapping);
-    HANDLE sensor = HTCSensorOpen(HTC_SENSOR_TILT);
-    std::vector<std::pair<int, int>> expected = {{11, -12}, {1, 2}, {5, 0}, {32767, -32768}}, read;
-    expected.resize(15); // the ten bad lines, and one request past the end
-    for (TiltSample s; read.size() < expected.size() && HTCSensorGetDataOutput(sensor, &s) == 0;) {
-        read.push_back({s.tiltX, s.tiltY});
+    HANDLE sensor = HTCSensorOpen(HTC_SENSOR_TILT), other = HTCSensorOpen(HTC_SENSOR_TILT);
+    std::vector<std::tuple<int, int, DWORD>> expected = {
+        {11, -12, 1}, {1, 2, 2}, {5, 0, 3}, {32767, -32768, 4}};
+    for (DWORD n = 5; n <= 15; ++n) { // the ten bad lines, and one request past the end
+        expected.push_back({0, 0, n});
+    }
+    expected.insert(expected.begin() + 1, {11, -12, 1}); // the other handle's first sample
+    std::vector<std::tuple<int, int, DWORD>> read;
+    const auto take = [&](HANDLE from) {
+        TiltSample s;
+        const bool got = HTCSensorGetDataOutput(from, &s) == 0;
+        if (got) {
+            DWORD number;
+            memcpy(&number, s.reserved + 4, sizeof number);
+            read.push_back({s.tiltX, s.tiltY, number});
+        }
+        return got;
+    };
+    take(sensor);
+    take(other);
+    EXPECT_EQ(0u, HTCSensorClose(other));
+    while (read.size() < expected.size() && take(sensor)) {
     }
     EXPECT_EQ(std::make_tuple(expected, LONG(kPhoneOff)), std::make_tuple(read, ReadPhoneLink(shared)));
 }
