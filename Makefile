@@ -4,6 +4,8 @@
 BUILD       ?= build
 UBSAN_BUILD ?= build-ubsan
 ARGS        ?=
+PREFIX      ?= /usr/local
+DESTDIR     ?=
 CMAKE_FLAGS := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # What building and the tests need on Debian 12.
@@ -11,13 +13,19 @@ BUILD_PACKAGES := cmake ninja-build make g++-mingw-w64-x86-64-posix binutils-min
                   wine wine64 python3 nlohmann-json3-dev
 RUN_PACKAGES   := xvfb xauth x11-utils xdotool imagemagick python3-pil procps diffutils
 ASSET_PACKAGES := python3-pil sox
+# What the manual page, the Debian package and the install test need (before configuring: CMake looks for
+# help2man).
+INSTALL_PACKAGES := help2man lintian desktop-file-utils
 
-.PHONY: all deps build build-ubsan test play demo bench assets clean
+.PHONY: all deps build build-ubsan test play demo bench assets clean install-deps install uninstall package
 
 all: build
 
 deps:
 	@tools/ensure-packages $(BUILD_PACKAGES) $(RUN_PACKAGES)
+
+install-deps:
+	@tools/ensure-packages $(INSTALL_PACKAGES)
 
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -33,7 +41,7 @@ build-ubsan: deps $(UBSAN_BUILD)/build.ninja
 
 # The whole suite: the in-process tests in the build that traps on undefined behaviour, then every test of
 # the normal build. Ends with CTest's summary.
-test: build build-ubsan
+test: install-deps build build-ubsan
 	cd $(UBSAN_BUILD) && ctest -L inprocess -j2 --output-on-failure
 	cd $(BUILD) && ctest -j2 --output-on-failure
 
@@ -59,6 +67,19 @@ bench: build
 assets:
 	@tools/ensure-packages $(ASSET_PACKAGES)
 	tools/make-assets
+
+# The launcher in PREFIX/bin, the programs in PREFIX/lib/craterdip, the pictures and sounds in
+# PREFIX/share/craterdip, the menu entry, the icons and the manual page; DESTDIR stages it elsewhere.
+install: install-deps build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# Removes what make install put in PREFIX; the players' prefixes and settings stay in their homes.
+uninstall: $(BUILD)/build.ninja
+	package/uninstall $(BUILD) "$(DESTDIR)" "$(PREFIX)"
+
+# The Debian package, $(BUILD)/craterdip_VERSION_amd64.deb.
+package: install-deps build
+	cmake --build $(BUILD) --target deb
 
 clean:
 	rm -rf $(BUILD) $(UBSAN_BUILD)

@@ -8,8 +8,8 @@ taskbar and menu bar, so that there the game's per-frame stretch is a plain copy
 mlander_fire.gif (the lander for full-size screens, 50 px wide, with its top edge 40 px above its feet so
 that at altitude 0 the feet stand on the pad line at y 515), mlander_small.gif and mlander_fire_small.gif
 (the same for half-size screens, 25 px wide, 5 px taller in proportion because the game draws small sprites
-5 px higher), explosion.gif (ten 50 x 50 frames side by side) and craterDip.ico (8-bit images of 48, 32 and
-16 px).
+5 px higher), explosion.gif (ten 50 x 50 frames side by side), craterDip.ico (8-bit images of 48, 32 and
+16 px) and the same icon for the Linux desktop's menu, craterdip-48.png and craterdip-256.png.
 
 Every sprite, and every explosion frame, has the key colour in its top-left pixel and nowhere else but in
 its transparent area; the game treats that colour as transparent. Shapes are drawn four times larger and
@@ -321,6 +321,8 @@ def main():
     icons = [icon_image(s) for s in (48, 32, 16)]
     icons[0].save(os.path.join(out, "craterDip.ico"), "ICO", bitmap_format="bmp",
                   sizes=[(48, 48), (32, 32), (16, 16)], append_images=icons[1:])
+    for size in (48, 256):
+        icon_image(size).save(os.path.join(out, "craterdip-%d.png" % size), "PNG")
 
 
 if __name__ == "__main__":
