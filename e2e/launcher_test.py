@@ -36,7 +36,8 @@ class Launcher(unittest.TestCase):
     def test_help(self):
         done = launch('--help')
         self.assertEqual(0, done.returncode)
-        for option in ('--screen', '--tilt-script', '--seed', '--trace', '--exit-after'):
+        # Each option, and the prefix that holds the settings, as this launcher would use it.
+        for option in ('--screen', '--tilt-script', '--seed', '--trace', '--exit-after', '--reset', 'never-made,'):
             self.assertIn(option, done.stdout)
 
 
