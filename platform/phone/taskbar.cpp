@@ -72,8 +72,9 @@ void DrawPhoneMark(HDC dc, int right, int cy, int radius) {
     DeleteObject(pen);
 }
 
-// The vibrator running: a phone between two zigzags, as wide as the level, centred at cx.
-void DrawVibratorMark(HDC dc, int cx, int cy, int radius) {
+// The vibrator running: a phone between two zigzags, about as wide as the level, starting at `left` (the
+// phone's link mirrored on the level's other side).
+void DrawVibratorMark(HDC dc, int left, int cy, int radius) {
     if (!g_taskbar.vibrating) {
         return;
     }
@@ -82,6 +83,7 @@ void DrawVibratorMark(HDC dc, int cx, int cy, int radius) {
     HGDIOBJ oldPen = SelectObject(dc, pen);
     HGDIOBJ oldBrush = SelectObject(dc, fill);
     const int half = radius / 3, top = cy - radius * 3 / 4, bottom = cy + radius * 3 / 4;
+    const int cx = left + half + radius / 2 + 1;
     RoundRect(dc, cx - half, top, cx + half + 1, bottom + 1, half, half);
     for (int side = -1; side <= 1; side += 2) {
         const int inner = cx + side * (half + radius / 4), outer = inner + side * (radius / 4 + 1);
@@ -126,7 +128,7 @@ void DrawLevel(HDC dc, const RECT& bar) {
     DeleteObject(fill);
     DeleteObject(ring);
     DrawPhoneMark(dc, cx - radius - radius / 2, cy, radius);
-    DrawVibratorMark(dc, cx + radius * 5 / 2, cy, radius);
+    DrawVibratorMark(dc, cx + radius + radius / 2, cy, radius);
 }
 
 void Paint(HWND window) {
@@ -201,9 +203,9 @@ void Refresh(HWND window) {
 // The vibrator shows at once, not at the next refresh: a pulse is shorter than a refresh.
 void ShowVibrator(HWND window, bool on) {
     g_taskbar.vibrating = on;
-    PhoneTrace("taskbar vibrator %s", on ? "shown" : "hidden");
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
+    PhoneTrace("taskbar vibrator %s", on ? "shown" : "hidden");
 }
 
 LRESULT CALLBACK TaskbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
