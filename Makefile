@@ -25,7 +25,7 @@ play-deps:
 	@tools/ensure-packages --then "make play" $(PLAY_PACKAGES)
 
 test-deps:
-	@tools/ensure-packages --then "make test" $(PLAY_PACKAGES) $(TEST_PACKAGES)
+	@tools/ensure-packages --then "make $(or $(MAKECMDGOALS),test)" $(PLAY_PACKAGES) $(TEST_PACKAGES)
 
 # The test programs are configured only where GoogleTest is installed (playing does not need it); a build
 # made by `make play` before it was gets them when `make build` first runs.
