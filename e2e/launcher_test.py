@@ -3,9 +3,11 @@
 good ones reach the display check, and without a display it says so in one line naming the demo (exit 3)."""
 import os
 import subprocess
+import tempfile
 import unittest
 
-LAUNCHER = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'craterdip')
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..')
+LAUNCHER = os.path.join(ROOT, 'craterdip')
 
 
 def launch(*args, display=None):
@@ -39,6 +41,22 @@ class Launcher(unittest.TestCase):
         # Each option, and the prefix that holds the settings, as this launcher would use it.
         for option in ('--screen', '--tilt-script', '--seed', '--trace', '--exit-after', '--reset', 'never-made,'):
             self.assertIn(option, done.stdout)
+
+
+    def test_packages(self):
+        # Playing needs no test tools; a user (not root) missing a package is told to install as root, then
+        # to play as themselves.
+        plan = subprocess.run(['make', '-s', '-n', '-C', ROOT, 'play'], capture_output=True, text=True).stdout
+        self.assertFalse({'googletest', 'xdotool', 'imagemagick'} & set(plan.split()), plan)
+        with tempfile.TemporaryDirectory() as fake:  # an `id` that says the caller is not root
+            with open(os.path.join(fake, 'id'), 'w') as user:
+                user.write('#!/bin/sh\necho 1000\n')
+            os.chmod(os.path.join(fake, 'id'), 0o755)
+            done = subprocess.run([os.path.join(ROOT, 'tools', 'ensure-packages'), '--then', 'make play', 'no-such'],
+                                  env=dict(os.environ, PATH=fake + ':' + os.environ['PATH']), capture_output=True,
+                                  text=True)
+        self.assertEqual([1, 'sudo make deps', 'then, as yourself:  make play'],
+                         [done.returncode] + [line.split('with:  ')[-1] for line in done.stderr.splitlines()[1:]])
 
 
 if __name__ == '__main__':
