@@ -31,7 +31,8 @@ test-deps:
 # made by `make play` before it was gets them when `make build` first runs.
 TESTS_IF_INSTALLED = $(if $(wildcard /usr/src/googletest/CMakeLists.txt),ON,OFF)
 
-$(BUILD)/build.ninja:
+# Under `make -j play` too, nothing is configured before the root check.
+$(BUILD)/build.ninja: | $(if $(filter play,$(MAKECMDGOALS)),not-root)
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCRATERDIP_TESTS=$(TESTS_IF_INSTALLED)
 
 $(UBSAN_BUILD)/build.ninja:
@@ -55,7 +56,7 @@ PLAY_TARGETS := craterDip phone aygshell HTCSensorSDK
 
 # A player who ran `sudo make play` would get a build and a Wine prefix that belong to root: once the
 # packages are in, the rest is for the player's own account. A root login (no sudo) plays as itself.
-not-root:
+not-root: play-deps
 	@if [ "$$(id -u)" -eq 0 ] && [ -n "$${SUDO_USER:-}" ]; then \
 	    echo "Do not play as root: the build and the Wine prefix would belong to root." >&2; \
 	    echo "The packages are installed; now run  make play  as yourself ($$SUDO_USER)." >&2; exit 1; fi
