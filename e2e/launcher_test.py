@@ -40,6 +40,21 @@ class Launcher(unittest.TestCase):
                 self.assertIn(reason, done.stderr)
         self.assertFalse(os.path.exists('/nonexistent/never-made'))
 
+    def test_packages(self):
+        # Playing needs no test tools; a user (not root) missing a package is told to install as root, then
+        # to play as themselves.
+        plan = subprocess.run(['make', '-s', '-n', '-C', ROOT, 'play'], capture_output=True, text=True).stdout
+        self.assertFalse({'googletest', 'xdotool', 'imagemagick'} & set(plan.split()), plan)
+        with tempfile.TemporaryDirectory() as fake:  # an `id` that says the caller is not root
+            with open(os.path.join(fake, 'id'), 'w') as user:
+                user.write('#!/bin/sh\necho 1000\n')
+            os.chmod(os.path.join(fake, 'id'), 0o755)
+            done = subprocess.run([os.path.join(ROOT, 'tools', 'ensure-packages'), '--then', 'make play', 'no-such'],
+                                  env=dict(os.environ, PATH=fake + ':' + os.environ['PATH']), capture_output=True,
+                                  text=True)
+        self.assertEqual([1, 'sudo make deps', 'then, as yourself:  make play'],
+                         [done.returncode] + [line.split('with:  ')[-1] for line in done.stderr.splitlines()[1:]])
+
 
 # What an install holds under PREFIX: the launcher, the programs, the assets, the menu entry, icons, manual.
 HOLDS = ['bin/craterdip', 'share/applications/craterdip.desktop', 'share/man/man6/craterdip.6',

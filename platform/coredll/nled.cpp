@@ -1,5 +1,6 @@
-// Notification LEDs. The phone's LED 1 is its vibrator: here every switch is written to the event trace and
-// LED 1 also rumbles each connected XInput pad, so a player with a gamepad feels the crash.
+// Notification LEDs. The phone's LED 1 is its vibrator: here every switch is written to the event trace, and
+// LED 1 also rumbles each connected XInput pad, so a player with a gamepad feels the crash, and is shown on
+// the phone shell's taskbar, so a player without one sees it.
 #include "coredll.h"
 
 #include <xinput.h>
@@ -55,6 +56,16 @@ void Rumble(bool on) {
     }
 }
 
+// Posted, not sent: the vibration thread must not wait on the shell, and a missing shell only means nobody
+// looks.
+void ShowOnTaskbar(bool on) {
+    static const UINT message = RegisterWindowMessageW(PHONE_VIBRATOR_MESSAGE);
+    HWND taskbar = FindWindowW(L"craterDipTaskbar", nullptr);
+    if (taskbar != nullptr) {
+        PostMessageW(taskbar, message, on ? 1 : 0, 0);
+    }
+}
+
 } // namespace
 
 extern "C" BOOL NLedSetDevice(UINT deviceId, void* input) {
@@ -72,6 +83,7 @@ extern "C" BOOL NLedSetDevice(UINT deviceId, void* input) {
     PhoneTrace("led %u %s", settings->LedNum, on ? "on" : "off");
     if (settings->LedNum == 1) {
         Rumble(on);
+        ShowOnTaskbar(on);
     }
     return TRUE;
 }

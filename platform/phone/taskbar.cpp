@@ -1,7 +1,8 @@
 // The phone's taskbar: a dark strip across the top of the screen with the program's title, a tilt level and
 // the time, and the work area below it. When the sensor library reads a real phone, a small phone left of the
 // level shows its link: filled green while it sends samples, an outline while connecting, struck through in
-// red when it is lost.
+// red when it is lost. While the vibrator runs, a buzzing phone shows right of the level, for as long as each
+// pulse lasts.
 #include "phone.h"
 #include "tilt_shared.h"
 
@@ -19,6 +20,7 @@ const COLORREF kLevelRing = RGB(140, 150, 160);
 const COLORREF kBubbleIdle = RGB(120, 220, 120);
 const COLORREF kBubbleThrust = RGB(255, 150, 40);
 const COLORREF kPhoneLostColour = RGB(230, 70, 60);
+const COLORREF kVibratorColour = RGB(255, 210, 60);
 
 // A reading this far past rest puts the bubble on the ring: sideways the top band of steps begins past 500,
 // and the engine gives full thrust from 180 below rest.
@@ -34,6 +36,7 @@ struct Taskbar {
     int16_t tiltX = 0;
     int16_t tiltY = 0;
     LONG phoneLink = kPhoneOff;
+    bool vibrating = false;
 };
 Taskbar g_taskbar;
 
@@ -62,6 +65,33 @@ void DrawPhoneMark(HDC dc, int right, int cy, int radius) {
     if (link == kPhoneLost) {
         MoveToEx(dc, left - radius / 4, bottom, nullptr);
         LineTo(dc, right + radius / 4, top);
+    }
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(fill);
+    DeleteObject(pen);
+}
+
+// The vibrator running: a phone between two zigzags, about as wide as the level, starting at `left` (the
+// phone's link mirrored on the level's other side).
+void DrawVibratorMark(HDC dc, int left, int cy, int radius) {
+    if (!g_taskbar.vibrating) {
+        return;
+    }
+    HPEN pen = CreatePen(PS_SOLID, radius / 8 + 1, kVibratorColour);
+    HBRUSH fill = CreateSolidBrush(kVibratorColour);
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    HGDIOBJ oldBrush = SelectObject(dc, fill);
+    const int half = radius / 3, top = cy - radius * 3 / 4, bottom = cy + radius * 3 / 4;
+    const int cx = left + half + radius / 2 + 1;
+    RoundRect(dc, cx - half, top, cx + half + 1, bottom + 1, half, half);
+    for (int side = -1; side <= 1; side += 2) {
+        const int inner = cx + side * (half + radius / 4), outer = inner + side * (radius / 4 + 1);
+        POINT zigzag[5];
+        for (int i = 0; i < 5; ++i) {
+            zigzag[i] = {i % 2 ? outer : inner, top + (bottom - top) * i / 4};
+        }
+        Polyline(dc, zigzag, 5);
     }
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
@@ -98,6 +128,7 @@ void DrawLevel(HDC dc, const RECT& bar) {
     DeleteObject(fill);
     DeleteObject(ring);
     DrawPhoneMark(dc, cx - radius - radius / 2, cy, radius);
+    DrawVibratorMark(dc, cx + radius + radius / 2, cy, radius);
 }
 
 void Paint(HWND window) {
@@ -169,7 +200,20 @@ void Refresh(HWND window) {
     }
 }
 
+// The vibrator shows at once, not at the next refresh: a pulse is shorter than a refresh.
+void ShowVibrator(HWND window, bool on) {
+    g_taskbar.vibrating = on;
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    PhoneTrace("taskbar vibrator %s", on ? "shown" : "hidden");
+}
+
 LRESULT CALLBACK TaskbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    static const UINT vibratorMessage = RegisterWindowMessageW(PHONE_VIBRATOR_MESSAGE);
+    if (message == vibratorMessage) {
+        ShowVibrator(window, wParam != 0);
+        return 0;
+    }
     switch (message) {
     case WM_CREATE:
         Refresh(window);

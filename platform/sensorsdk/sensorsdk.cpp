@@ -5,8 +5,9 @@
 // data request: the arrow and WASD keys (and the pad's D-pad) with a short ramp, a drag with the left mouse
 // button held, the left stick of a connected XInput pad, and a real phone at the HOST:PORT named by
 // CRATERDIP_PHONE (phone_source.h, polled on a thread of its own while a handle is open), added together.
-// Live input only counts while this process's window is in front, or no window is. Every sample handed out
-// is also published in the shared record of tilt_shared.h.
+// Live input only counts while this process's window is in front, or no window is; while a menu or box of
+// this process is open, the keys and the d-pad belong to it and do not tilt (tilt_sources.h). Every sample
+// handed out is also published in the shared record of tilt_shared.h.
 //
 // The 16 bytes after tiltX and tiltY hold: tiltZ (int16, the remaining gravity, negative with the screen up),
 // two zero bytes, the number of the sample (DWORD, from 1 for each handle), the tick count when it was taken
@@ -17,6 +18,7 @@
 #include "tilt_sources.h"
 
 #include <math.h>
+#include <stdlib.h>
 #include <stdio.h>
 #include <string.h>
 #include <xinput.h>
@@ -50,9 +52,10 @@ struct Library {
     XInputGetStateProc xinputGetState = nullptr;
     HANDLE sharedMapping = nullptr;
     TiltShared* shared = nullptr;
-    phone::Source* phone = nullptr; // made on the first open that asks for a phone, never freed
-    ULONGLONG frontAskedTick = 0;   // when the phone's tilt last asked which window is in front
-    bool phoneCounts = false;       // and whether it was ours
+    tilt::Front pressedOn = tilt::kFrontNone; // what the drag's press went down on
+    phone::Source* phone = nullptr;           // made on the first open that asks for a phone, never freed
+    ULONGLONG frontAskedTick = 0;             // when the live sources last asked which window is in front
+    tilt::Front front = tilt::kFrontNone;     // and the answer
 };
 
 Library& State() {
@@ -99,15 +102,22 @@ bool Held(int key) {
     return (GetAsyncKeyState(key) & 0x8001) != 0;
 }
 
-// Live input belongs to the player of this program only while one of its windows is in front.
-bool InputIsOurs() {
-    HWND front = GetForegroundWindow();
-    if (front == nullptr) {
-        return true;
-    }
+// What a press goes down on. A menu or box of ours still open takes it, whatever lies under the cursor; the
+// window in front may not yet be ours when the press that activates the game is first seen.
+tilt::Front PressedOn(POINT cursor) {
+    HWND under = WindowFromPoint(cursor);
     DWORD process = 0;
-    GetWindowThreadProcessId(front, &process);
-    return process == GetCurrentProcessId();
+    GetWindowThreadProcessId(under, &process);
+    if (under == nullptr || process != GetCurrentProcessId()) {
+        return tilt::kFrontOther;
+    }
+    wchar_t className[16] = L"";
+    GetClassNameW(under, className, 16);
+    if (tilt::FrontOf(true, className, false) == tilt::kFrontGamePopup ||
+        tilt::ReadFront() == tilt::kFrontGamePopup) {
+        return tilt::kFrontGamePopup;
+    }
+    return tilt::kFrontGame;
 }
 
 bool PadState(Library& lib, XINPUT_STATE* pad) {
@@ -137,61 +147,49 @@ bool PadState(Library& lib, XINPUT_STATE* pad) {
 }
 
 tilt::Sample LiveSample(Library& lib) {
+    tilt::LiveInput input;
     XINPUT_STATE pad;
-    const bool padConnected = PadState(lib, &pad);
-    const WORD buttons = padConnected ? pad.Gamepad.wButtons : 0;
-    bool left = Held(VK_LEFT) || Held('A');
-    bool right = Held(VK_RIGHT) || Held('D');
-    bool up = Held(VK_UP) || Held('W');
-    bool down = Held(VK_DOWN) || Held('S');
-    // Asking which window is in front costs a round trip to the window server, so only when a key is down;
-    // and since a held phone is nearly always tilted, for the phone at most twice a second.
-    if ((left || right || up || down) && !InputIsOurs()) {
-        left = right = up = down = false;
+    if (PadState(lib, &pad)) {
+        const WORD buttons = pad.Gamepad.wButtons;
+        input.keysX =
+            ((buttons & XINPUT_GAMEPAD_DPAD_RIGHT) != 0) - ((buttons & XINPUT_GAMEPAD_DPAD_LEFT) != 0);
+        input.keysY = ((buttons & XINPUT_GAMEPAD_DPAD_DOWN) != 0) - ((buttons & XINPUT_GAMEPAD_DPAD_UP) != 0);
+        input.stickX = pad.Gamepad.sThumbLX;
+        input.stickY = pad.Gamepad.sThumbLY;
     }
-    tilt::Sample held = lib.phone ? lib.phone->Latest() : tilt::Sample();
-    if ((held.tiltX || held.tiltY) && GetTickCount64() - lib.frontAskedTick >= 500) {
-        lib.frontAskedTick = GetTickCount64();
-        lib.phoneCounts = InputIsOurs();
-    }
-    if (!lib.phoneCounts) {
-        held = tilt::Sample();
-    }
-    const int directionX =
-        (right || (buttons & XINPUT_GAMEPAD_DPAD_RIGHT)) - (left || (buttons & XINPUT_GAMEPAD_DPAD_LEFT));
-    const int directionY =
-        (down || (buttons & XINPUT_GAMEPAD_DPAD_DOWN)) - (up || (buttons & XINPUT_GAMEPAD_DPAD_UP));
-    const int keyX = tilt::NextRampTilt(&lib.rampX, directionX, tilt::kKeyFullTiltX);
-    const int keyY = tilt::NextRampTilt(&lib.rampY, directionY, tilt::kKeyFullTiltY);
+    // A key and the d-pad on the same side count once.
+    input.keysX =
+        (input.keysX > 0 || Held(VK_RIGHT) || Held('D')) - (input.keysX < 0 || Held(VK_LEFT) || Held('A'));
+    input.keysY =
+        (input.keysY > 0 || Held(VK_DOWN) || Held('S')) - (input.keysY < 0 || Held(VK_UP) || Held('W'));
+    input.phone = lib.phone ? lib.phone->Latest() : tilt::Sample();
 
-    // A drag counts from where the button went down, and only when it went down over our window.
-    int dragX = 0, dragY = 0;
+    // Asking what is in front costs a round trip to the window server, so only while a key, the d-pad or
+    // the stick says something; and since a held phone is nearly always tilted, for it at most twice a
+    // second.
+    const bool handsOn = input.keysX || input.keysY || abs(input.stickX) > tilt::kStickDeadZone ||
+                         abs(input.stickY) > tilt::kStickDeadZone;
+    const bool phoneOn = input.phone.tiltX || input.phone.tiltY;
+    if (handsOn || (phoneOn && GetTickCount64() - lib.frontAskedTick >= 500)) {
+        lib.frontAskedTick = GetTickCount64();
+        lib.front = tilt::ReadFront();
+    }
+
+    // A drag counts from where the button went down, and only when it went down on the game itself.
     POINT cursor;
     if ((GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0 && GetCursorPos(&cursor)) {
         if (!lib.dragging) {
-            DWORD process = 0;
-            GetWindowThreadProcessId(WindowFromPoint(cursor), &process);
-            lib.dragging = process == GetCurrentProcessId();
+            lib.dragging = true;
             lib.pressPoint = cursor;
+            lib.pressedOn = PressedOn(cursor);
         }
-        if (lib.dragging) {
-            dragX = tilt::DragTilt(cursor.x - lib.pressPoint.x);
-            dragY = tilt::DragTilt(cursor.y - lib.pressPoint.y);
-        }
+        input.pressedAt = lib.pressPoint;
+        input.cursorAt = cursor;
+        input.dragFront = lib.pressedOn;
     } else {
         lib.dragging = false;
     }
-
-    int stickX = 0, stickY = 0;
-    if (padConnected) {
-        stickX = tilt::StickTilt(pad.Gamepad.sThumbLX, tilt::kStickFullTiltX);
-        stickY = -tilt::StickTilt(pad.Gamepad.sThumbLY, tilt::kStickFullTiltY);
-    }
-
-    tilt::Sample sample;
-    sample.tiltX = tilt::Combine(keyX, dragX, stickX + held.tiltX);
-    sample.tiltY = tilt::Combine(keyY, dragY, stickY + held.tiltY);
-    return sample;
+    return tilt::LiveTilt(lib.front, input, &lib.rampX, &lib.rampY);
 }
 
 void Fill(TiltSample* out, const tilt::Sample& sample, DWORD number) {

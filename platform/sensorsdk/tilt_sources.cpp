@@ -1,8 +1,11 @@
 // The rules of the tilt sources: script parsing, the keyboard ramp, drag and stick scaling.
 #include "tilt_sources.h"
 
+#include "coredll.h"
+
 #include <errno.h>
 #include <stdlib.h>
+#include <wchar.h>
 
 #include <algorithm>
 #include <sstream>
@@ -95,6 +98,45 @@ int StickTilt(int thumb, int fullTilt) {
 
 int16_t Combine(int a, int b, int c) {
     return static_cast<int16_t>(Clamp(a + b + c, -kLimit, kLimit));
+}
+
+Front FrontOf(bool ours, const wchar_t* className, bool inMenu) {
+    if (!ours) {
+        return kFrontOther;
+    }
+    const bool popup = inMenu || wcscmp(className, L"#32768") == 0 || wcscmp(className, L"#32770") == 0;
+    return popup ? kFrontGamePopup : kFrontGame;
+}
+
+Front ReadFront() {
+    // The foreground thread's state in one request: its active window, and whether a menu is tracked.
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    if (!GetGUIThreadInfo(0, &gui) || gui.hwndActive == nullptr) {
+        return kFrontNone;
+    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(gui.hwndActive, &process);
+    wchar_t className[16] = L"";
+    GetClassNameW(gui.hwndActive, className, 16);
+    return FrontOf(process == GetCurrentProcessId(), className, (gui.flags & GUI_INMENUMODE) != 0);
+}
+
+Sample LiveTilt(Front front, const LiveInput& input, AxisRamp* rampX, AxisRamp* rampY) {
+    const bool keysCount = front == kFrontGame || front == kFrontNone;
+    const bool tiltCounts = front != kFrontOther;
+    const bool dragCounts = input.dragFront == kFrontGame;
+    const int keyX = NextRampTilt(rampX, keysCount ? input.keysX : 0, kKeyFullTiltX);
+    const int keyY = NextRampTilt(rampY, keysCount ? input.keysY : 0, kKeyFullTiltY);
+    // Screen y grows downward: a drag up is a negative tiltY, as tipping the top edge away is.
+    const int dragX = dragCounts ? DragTilt(input.cursorAt.x - input.pressedAt.x) : 0;
+    const int dragY = dragCounts ? DragTilt(input.cursorAt.y - input.pressedAt.y) : 0;
+    const int heldX = tiltCounts ? StickTilt(input.stickX, kStickFullTiltX) + input.phone.tiltX : 0;
+    const int heldY = tiltCounts ? -StickTilt(input.stickY, kStickFullTiltY) + input.phone.tiltY : 0;
+    Sample sample;
+    sample.tiltX = Combine(keyX, dragX, heldX);
+    sample.tiltY = Combine(keyY, dragY, heldY);
+    return sample;
 }
 
 } // namespace tilt

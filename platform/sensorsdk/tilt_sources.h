@@ -9,6 +9,8 @@
 // stay within -1000..1000 (the phone on its edge).
 #pragma once
 
+#include "coredll.h"
+
 #include <stdint.h>
 
 #include <string>
@@ -61,5 +63,35 @@ int StickTilt(int thumb, int fullTilt);
 
 // Sum of several sources, kept within -kLimit..kLimit.
 int16_t Combine(int a, int b, int c);
+
+// Which window holds the player's attention, as far as the live sources care.
+enum Front {
+    kFrontNone,      // no window is in front (nobody else's either)
+    kFrontGame,      // a window of this program, with no menu or box of it open
+    kFrontGamePopup, // a menu, dialog or message box of this program: the d-pad moves its selection
+    kFrontOther,     // another program's window
+};
+
+// Classifies a window: whether it belongs to this program, its class name and whether its thread is in a
+// menu. Menus ("#32768") and dialogs and message boxes ("#32770") are pop-ups.
+Front FrontOf(bool ours, const wchar_t* className, bool inMenu);
+
+// Asks the window server what is in front now (one round trip or two). Called by the sensor library only
+// while some live source has something to say.
+Front ReadFront();
+
+// What the player does on one sample, before the rule of who is in front.
+struct LiveInput {
+    int keysX = 0, keysY = 0;            // -1, 0 or +1: the arrow and WASD keys and the pad's d-pad
+    POINT pressedAt = {}, cursorAt = {}; // a drag: where the button went down, and the cursor now
+    Front dragFront = kFrontNone;        // what the press went down on
+    int stickX = 0, stickY = 0;          // the left stick (XInput's y grows upward)
+    Sample phone;
+};
+
+// The live sources' tilt for one sample. Nothing counts while another program is in front. A menu or box of
+// this program takes the keys and the d-pad, as the d-pad of a phone does; the phone and the stick still
+// tilt, since the round goes on. A drag counts only when it started on the game itself.
+Sample LiveTilt(Front front, const LiveInput& input, AxisRamp* rampX, AxisRamp* rampY);
 
 } // namespace tilt

@@ -72,8 +72,10 @@ void SystemIdleTimerReset(void);
 
 // ---- Notification LEDs
 // NLedSetDevice with NLED_SETTINGS_INFO_ID switches a notification LED. LED 1 is the vibrator: each switch is
-// written to the phone's event trace and rumbles an XInput pad when one is connected. Called by the vibration
-// thread.
+// written to the phone's event trace, rumbles an XInput pad when one is connected, and is posted to the phone
+// shell's taskbar as PHONE_VIBRATOR_MESSAGE (wParam 1 on, 0 off) so that a player without a pad sees it.
+// Called by the vibration thread.
+#define PHONE_VIBRATOR_MESSAGE L"craterDipVibrator"
 #define NLED_SETTINGS_INFO_ID 2
 typedef struct NLED_SETTINGS_INFO {
     UINT LedNum;

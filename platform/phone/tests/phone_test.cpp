@@ -2,6 +2,8 @@
 // the keyboard's way.
 #include "phone.h"
 
+#include "testsupport.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,7 +38,8 @@ TEST(PhoneOptions, CommandLines) {
 
 // The taskbar never holds the activation or the keyboard: shown, or offered the activation when the active
 // window goes (the system then looks for another window to activate), it leaves both to the game. Its height
-// follows the shorter side of the screen, on either axis: just under VGA and square VGA.
+// follows the shorter side of the screen, on either axis: just under VGA and square VGA. The vibrator shows
+// on it while it runs, and only then.
 TEST(Taskbar, KeepsOutOfTheKeyboardsWayAndFitsTheScreen) {
     const HWND bar = CreateTaskbar(GetModuleHandleW(nullptr));
     ASSERT_TRUE(bar != nullptr && GetActiveWindow() != bar);
@@ -47,6 +50,19 @@ TEST(Taskbar, KeepsOutOfTheKeyboardsWayAndFitsTheScreen) {
     EXPECT_TRUE(GetActiveWindow() != bar && GetFocus() != bar);
     EXPECT_EQ(std::make_tuple(26, 26, 52),
               std::make_tuple(TaskbarHeight(479, 800), TaskbarHeight(800, 479), TaskbarHeight(480, 480)));
+    const auto vibratorShown = [bar](int on) { // the taskbar's pixels in its colour, once switched
+        NLED_SETTINGS_INFO vibrator = {1, on, 0, 0, 0, 0, 0};
+        NLedSetDevice(NLED_SETTINGS_INFO_ID, &vibrator);
+        PumpUntil([] { return false; }, 50); // the posted switch, and its paint
+        HDC dc = GetDC(bar);
+        int count = 0;
+        for (int i = 0, width = GetSystemMetrics(SM_CXSCREEN); i < width * 52; ++i) {
+            count += GetPixel(dc, i % width, i / width) == RGB(255, 210, 60);
+        }
+        ReleaseDC(bar, dc);
+        return count;
+    };
+    EXPECT_TRUE(vibratorShown(1) > 20 && vibratorShown(0) == 0);
 }
 
 } // namespace

@@ -55,14 +55,61 @@ TEST(KeyboardRamp, ATapIsSmallAndAHoldIsFull) {
 // drag clamped at full tilt, and the sources' sum kept within it. Rows: a stick's thumb and full tilt, or a
 // drag's pixels (full tilt 0), and the tilt.
 TEST(PointerAndStick, DeadZoneRimAndClamps) {
-    const int rows[][3] = {{7849, 1000, 0},       {7874, 1000, 1}, {-7874, 1000, -1}, {32767, 300, 300},
-                           {-32768, 1000, -1000}, {-25, 0, -100},  {251, 0, 1000},    {-100000, 0, -1000}};
+    const int rows[][3] = {{7849, 1000, 0},       {7874, 1000, 1}, {-7874, 1000, -1},
+                           {-32768, 1000, -1000}, {251, 0, 1000},  {-100000, 0, -1000}};
     for (const auto& [input, full, expected] : rows) {
         EXPECT_EQ(expected, full ? tilt::StickTilt(input, full) : tilt::DragTilt(input)) << input;
     }
     EXPECT_EQ(std::make_tuple(1000, -1000, -100),
               std::make_tuple(tilt::Combine(600, 1000, 1000), tilt::Combine(-600, -1000, 0),
                               tilt::Combine(600, -1000, 300)));
+}
+
+// What is in front decides which live input tilts: nothing while another program is; a menu or box of the
+// game takes the keys and the d-pad (one direction) but not the stick or the phone; a drag counts only when
+// its press went down on the game. Rows: what is in front, the keys' direction, a drag's pixels (down is
+// positive) and what its press went down on, the stick, the phone's tiltX; the tilt of the first sample.
+TEST(LiveTilt, WhatIsInFrontDecidesWhatTilts) {
+    using namespace tilt;
+    const int rows[][8] = {{kFrontGame, -1, 0, kFrontNone, 0, 0, 0, -30}, // Up: the first thrust
+                           {kFrontNone, -1, 0, kFrontNone, 0, 0, 0, -30},
+                           {kFrontGamePopup, -1, 0, kFrontNone, 0, 0, 0, 0}, // Up moves the menu's selection
+                           {kFrontOther, -1, 0, kFrontNone, 0, 0, 0, 0},
+                           {kFrontGamePopup, -1, 0, kFrontNone, 32767, 200, 200, -300},
+                           {kFrontOther, 0, 0, kFrontNone, 32767, 200, 0, 0},
+                           {kFrontGame, 0, -10, kFrontGame, 0, 0, 0, -40}, // dragged up: thrust
+                           {kFrontGame, 0, 10, kFrontGame, 0, 0, 0, 40},   // dragged down: none
+                           {kFrontGame, 0, -10, kFrontGamePopup, 0, 0, 0, 0}};
+    for (const auto& row : rows) {
+        const auto& [front, keysY, dragY, dragFront, stickY, phoneX, tiltX, tiltY] = row;
+        LiveInput in;
+        in.keysY = keysY, in.stickY = stickY, in.phone.tiltX = int16_t(phoneX),
+        in.dragFront = Front(dragFront);
+        in.pressedAt = {5, 50}, in.cursorAt = {5, 50 + dragY};
+        AxisRamp rampX, rampY;
+        const Sample s = LiveTilt(Front(front), in, &rampX, &rampY);
+        EXPECT_EQ(std::make_tuple(tiltX, tiltY), std::make_tuple(int(s.tiltX), int(s.tiltY))) << &row - rows;
+    }
+}
+
+// The window server's answer read right: the game's window in front, a box of the game over it, and the
+// game's pop-up menu open (read from inside the menu's loop).
+TEST(LiveTilt, ReadsWhatIsInFront) {
+    static tilt::Front inMenu = tilt::kFrontNone;
+    HWND game = CreateTestWindow(0, 0, 100, 100);
+    const tilt::Front plain = tilt::ReadFront();
+    HWND box = CreateWindowExW(0, L"#32770", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, game, nullptr, nullptr,
+                               nullptr);
+    const tilt::Front boxed = tilt::ReadFront();
+    DestroyWindow(box);
+    SetTimer(game, 1, 10, [](HWND window, UINT, UINT_PTR timer, DWORD) {
+        inMenu = tilt::ReadFront(), KillTimer(window, timer), EndMenu();
+    });
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, 1, L"Easy");
+    TrackPopupMenu(menu, 0, 10, 10, 0, game, nullptr);
+    EXPECT_EQ(std::make_tuple(tilt::kFrontGame, tilt::kFrontGamePopup, tilt::kFrontGamePopup),
+              std::make_tuple(plain, boxed, inMenu));
 }
 
 // The phone's reading rules. Its tilt, held screen up, in phyphox's axes (m/s^2): half a g along an axis is a
