@@ -9,7 +9,6 @@
 import argparse
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -39,10 +38,6 @@ SCENARIOS = {
     'stored settings': ({'level': 0, 'tiltX': 400, 'tiltY': -95}, [], 'easy-landing-at-rest.tilt', [
         ('trace', CHEER, 1), ('menu', 'Exit'), ('exit',), ('stored', {'level': 0, 'tiltX': 400, 'tiltY': -95}),
         ('reset',), ('stored', {'level': 1})]),  # forgotten: a first start plays Medium and saves only that
-    'no sensor library': ({}, ['--game', r'C:\nosensor\craterDip.exe'], '0 -200\n' * 50, [
-        ('box', 'Unable to load Sensor DLL'), ('answer', 'Error'),
-        ('trace', CRASH, 1),  # full thrust asked for, nothing read: a free fall
-        ('menu', 'Exit'), ('exit',)]),
     'no sensor service': ({}, ['--no-service'], '0 0\n', [
         ('box', 'Unable to create Sensor Event'), ('answer', 'Error'), ('key', 'F1'),
         ('menu', 'Exit'), ('box', 'Unable to create Sensor Event'), ('answer', 'Error'), ('exit',)]),
@@ -69,10 +64,6 @@ class Phone:
         setup = self.run(os.path.join(HERE, '..', 'craterdip'), '--exit-after', '0', timeout=300)
         if setup.returncode != 0:
             raise AssertionError('the launcher: exit code %d, %s' % (setup.returncode, setup.stdout))
-        bare = os.path.join(self.prefix, 'drive_c', 'nosensor')  # the game without the sensor library
-        os.makedirs(bare, exist_ok=True)
-        for name in ('craterDip.exe', 'aygshell.dll'):
-            shutil.copy(os.path.join(bin_dir, name), bare)
 
     def run(self, *command, timeout=60):
         # The output goes through a file: Wine's lasting server would keep a pipe open.

@@ -129,9 +129,6 @@ TEST(Core, NewRoundPadsFuelStartValuesAndTimer) {
                   make_tuple(s.padLeft, s.padRight, s.fuel, s.altitude, s.landerX, s.explosionFramesLeft,
                              s.score, s.roundOver, s.crashed, s.gameTimer, g_seams.random));
     }
-    // Without stored settings these stand: Medium, and rest values of 0.
-    EXPECT_EQ(make_tuple(Medium, 0, 0),
-              make_tuple(GameState().level, GameState().calibTiltX, GameState().calibTiltY));
 }
 
 // Touchdown from altitude 1 at centre 240 unless moved; pad 220 to 320, so centres 240 to 308 land. The rows:

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 using std::make_tuple;
@@ -211,11 +212,8 @@ struct Game : Screen {
     void ExpectNothing() const {
         const Canvas place({52, 65}, g_state.backBuffer,
                            {g_state.landerX - leftOffset - 1, spriteTop - g_state.altitude - 1});
-        int plain = 0;
-        for (int i = 0; i < 52 * 65; ++i) {
-            plain += place[i] == Canvas::Dib(kQuadrants[2]);
-        }
-        EXPECT_EQ(52 * 65, plain);
+        const DWORD* pixels = static_cast<DWORD*>(place.bits);
+        EXPECT_EQ(52 * 65, std::count(pixels, pixels + 52 * 65, Canvas::Dib(kQuadrants[2])));
     }
     // The fallback disc: white inside; the outermost pixels of its black outline, 20 wide on any screen.
     void ExpectDisc() const {
