@@ -93,8 +93,7 @@ class Game:
     def __init__(self, phone, name, shell_args, script):
         self.phone, self.seen = phone, {}
         self.trace = os.path.join(phone.work, name.replace(' ', '-') + '.trace')
-        if os.path.exists(self.trace):
-            os.remove(self.trace)
+        open(self.trace, 'w').close()  # emptied; the phone appends to it
         if not script.endswith('.tilt'):  # the samples themselves
             open(self.trace + '.tilt', 'w').write(script)
             script = self.trace + '.tilt'
@@ -106,8 +105,6 @@ class Game:
                                         stderr=subprocess.STDOUT)
 
     def lines(self):
-        if not os.path.exists(self.trace):
-            return []
         return [line.split(' ', 1)[-1] for line in open(self.trace).read().splitlines()]
 
     def wait_trace(self, pattern, count=1, timeout=30):
