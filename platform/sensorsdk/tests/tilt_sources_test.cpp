@@ -66,7 +66,8 @@ TEST(PointerAndStick, DeadZoneRimAndClamps) {
 
 // The phone's reading rules. Its tilt, held screen up, in phyphox's axes (m/s^2): half a g along an axis is a
 // 30-degree tip; rows: accX, accY, and the tilt. Flat also stands for upside down (the screen to the floor):
-// only accZ differs. Its address: rows of an address and its port, or 0 where it is refused.
+// only accZ differs. Its address: rows of an address and its port, or 0 where it is refused. Its requests'
+// timing: rows of the game's last read, the last request's start, its round trip and when the next starts.
 TEST(PhoneRules, TiltAndAddress) {
     const double poses[][4] = {{0, 0, 0, 0},                     // flat
                                {0, -kG / 2, 0, -500},            // top edge tipped away
@@ -76,14 +77,32 @@ TEST(PhoneRules, TiltAndAddress) {
         const tilt::Sample s = phone::TiltOf(accX, accY);
         EXPECT_EQ(std::make_tuple(tiltX, tiltY), std::make_tuple(double(s.tiltX), double(s.tiltY))) << accX;
     }
-    const std::pair<const char*, int> addresses[] = {
-        {"10.0.0.2:8080", 8080}, {"phone.local", 8080}, {"p-1:1", 1}, {"p:65535", 65535}, {"", 0}, {"p:", 0},
-        {"p:65536", 0},          {"p:123456", 0},       {"a b", 0},   {"http://p", 0}};
+    const std::pair<const char*, int> addresses[] = {{"10.0.0.2:8080", 8080},
+                                                     {"phone.local", 8080},
+                                                     {"p-1:1", 1},
+                                                     {"p:65535", 65535},
+                                                     {"http://p", 80},
+                                                     {"http://p:8080/", 8080},
+                                                     {"", 0},
+                                                     {"p:", 0},
+                                                     {"p:0", 0},
+                                                     {"p:65536", 0},
+                                                     {"p:123456", 0},
+                                                     {"a b", 0},
+                                                     {"p/", 0},
+                                                     {"http://", 0}};
     for (const auto& [address, port] : addresses) {
         std::wstring host;
         int parsed = 0;
         std::string problem;
         EXPECT_EQ(port, phone::ParseAddress(address, &host, &parsed, &problem) ? parsed : 0) << address;
+    }
+    const ULONGLONG timings[][4] = {{1000, 960, 2, 1088},    // lands 10 ms before the next read
+                                    {1000, 960, 200, 1050},  // a slow phone: half a period ahead at most
+                                    {1000, 1080, 2, 1188},   // never two in one period
+                                    {0, 100000, 2, 100088}}; // no reads lately: their old rhythm
+    for (const auto& [read, start, roundTrip, next] : timings) {
+        EXPECT_EQ(next, phone::NextPollTick(read, start, DWORD(roundTrip))) << start;
     }
 }
 
@@ -102,17 +121,30 @@ std::string Doc(const std::string& accZ) {
 // Rows: the stand-in's answer to one /get (a kind, or the body itself) and a word of the reason: an HTTP
 // error, a server that trickles its bytes, malformed or truncated JSON, no object, no status or one of the
 // wrong type, a missing buffer; in a good document, accZ's buffer not a list, empty, or holding a string,
-// NaN, infinity, a huge number or one just out of range; and a body over 64 KB.
+// NaN, infinity (not JSON, and as iOS writes it), a huge number or one just out of range; and a body over
+// 64 KB. A value not there yet (null, or iOS's "nan") is no fault: no reason. The good answers are
+// Android's, whose numbers read "9.7E0".
 TEST(PhoneSource, DropsEachBadAnswerAndGoesOn) {
     const std::pair<std::string, const char*> answers[] = {
-        {"error", "HTTP 500"},       {R"({"buffer":{}})", "measuring"},
-        {"{buffer:1}", "JSON"},      {R"({"status":{"measuring":"yes"}})", "measuring"},
-        {"[0.5,-1.25,9.7]", "JSON"}, {R"({"status":{"measuring":true}})", "accX missing"},
-        {"trickle", "within"},       {Doc("[9.7]").substr(0, 40), "JSON"},
-        {Doc("[]"), "empty"},        {Doc("9.7"), "not a buffer"},
-        {Doc("[NaN]"), "JSON"},      {Doc(R"(["9.7"])"), "no number"},
-        {Doc("[1e300]"), "range"},   {Doc("[Infinity]"), "JSON"},
-        {Doc("[-200.5]"), "range"},  {Doc(std::string(70 * 1024, ' ') + "[9.7]"), "64 KB"}};
+        {"error", "HTTP 500"},
+        {R"({"buffer":{}})", "measuring"},
+        {"{buffer:1}", "JSON"},
+        {R"({"status":{"measuring":"yes"}})", "measuring"},
+        {"[0.5,-1.25,9.7]", "JSON"},
+        {R"({"status":{"measuring":true}})", "accX missing"},
+        {"trickle", "within"},
+        {Doc("[9.7]").substr(0, 40), "JSON"},
+        {Doc("[]"), "empty"},
+        {Doc("9.7"), "not a buffer"},
+        {Doc("[NaN]"), "JSON"},
+        {Doc(R"(["9.7"])"), "no number"},
+        {Doc("[1e300]"), "range"},
+        {Doc("[Infinity]"), "JSON"},
+        {Doc("[-200.5]"), "range"},
+        {Doc(std::string(70 * 1024, ' ') + "[9.7]"), "64 KB"},
+        {Doc(R"(["inf"])"), "no number"},
+        {Doc("[null]"), nullptr},
+        {Doc(R"(["nan"])"), nullptr}};
     phone::Source source;
     ASSERT_TRUE(source.Start(getenv("CRATERDIP_PHONE"), nullptr)); // set by phone_standin.py
     ASSERT_TRUE(PumpUntil([&] { return source.Now().link == kPhoneConnected; }, kPatienceMs));
@@ -123,8 +155,8 @@ TEST(PhoneSource, DropsEachBadAnswerAndGoesOn) {
         Steer("next=" + answer + "&acc=" + std::to_string(tiltX * kG / -1000) + ",0,200");
         EXPECT_TRUE(PumpUntil([&] { return source.Latest().tiltX == tiltX; }, kPatienceMs)) << reason;
         const phone::Status now = source.Now();
-        EXPECT_EQ(std::make_tuple(dropped + 1, true),
-                  std::make_tuple(now.dropped, now.lastProblem.find(reason) != std::string::npos))
+        EXPECT_EQ(std::make_tuple(dropped + (reason != nullptr), true),
+                  std::make_tuple(now.dropped, !reason || now.lastProblem.find(reason) != std::string::npos))
             << now.lastProblem;
     }
     EXPECT_EQ(1u, source.Now().losses) << "only the trickle outlasts a sample";
@@ -134,6 +166,35 @@ TEST(PhoneSource, DropsEachBadAnswerAndGoesOn) {
                           kPatienceMs));
     Steer("trickle=");
     EXPECT_TRUE(PumpUntil([&] { return source.Now().link == kPhoneConnected; }, kPatienceMs));
+    source.Stop();
+}
+
+// Real phones, each row one way they answer, and what the source makes of it: the link and the tilt. iOS
+// closes the connection after each answer; Android before 1.2.0 answered one request per connection and had
+// no /config, so gravity is judged from the samples (about 1 g, or the wrong experiment); "Acceleration
+// (without g)" is named by /config; a paused phone reads 0 0 and, once asked to start, shows it is not
+// measuring; an iPhone's timed run counts down before it measures, and a second start would cancel it.
+// None of it is a dropped request.
+TEST(PhoneSource, AnswersAsRealPhonesDo) {
+    const std::tuple<const char*, LONG, int> steps[] = {
+        {"os=ios&acc=-4.903325,0,8.5", kPhoneConnected, 500},
+        {"os=old&config=none&acc=4.903325,0,8.5", kPhoneConnected, -500},
+        {"acc=0.98,0,0", kPhoneWrongExperiment, 0},     // 0.1 g: no gravity in it
+        {"os=android&config=g", kPhoneConnected, -100}, // held still in free fall, say
+        {"config=linear&acc=0.98,0,0.2", kPhoneWrongExperiment, 0},
+        {"config=g&os=ios&countdown=3&measuring=0", kPhoneNotMeasuring, 0},
+        {"acc=-9.80665,0,0", kPhoneConnected, 1000}, // the countdown over
+        {"os=android&countdown=0", kPhoneConnected, 1000}};
+    phone::Source source;
+    ASSERT_TRUE(source.Start(getenv("CRATERDIP_PHONE"), nullptr));
+    for (const auto& [steer, link, tiltX] : steps) {
+        Steer(steer);
+        const auto seen = [&] { return std::make_tuple(source.Now().link, int(source.Latest().tiltX)); };
+        PumpUntil([&] { return seen() == std::make_tuple(link, tiltX); }, kPatienceMs);
+        EXPECT_EQ(std::make_tuple(link, tiltX), seen()) << steer;
+    }
+    const phone::Status now = source.Now();
+    EXPECT_EQ(std::make_tuple(0u, true), std::make_tuple(now.dropped, now.timedRun)) << now.lastProblem;
     source.Stop();
 }
 
