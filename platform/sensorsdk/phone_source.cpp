@@ -230,19 +230,21 @@ bool Source::Start(const std::string& address, TiltShared* shared) {
     HMODULE module;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                        reinterpret_cast<LPCWSTR>(&OnEvent), &module);
-    name_ = address;
+    name_ = std::string(host_.begin(), host_.end()) + ":" + std::to_string(port_);
     shared_ = shared;
     sampleTick_ = readTick_ = startAskedTick_ = 0;
     std::fill(std::begin(ages_), std::end(ages_), 0);
-    judged_ = false;
+    judged_ = connectionEach_ = false;
     everConnected_ = false;
     status_ = Status();
     stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    reading_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
     SetLink(thread_ ? kPhoneConnecting : kPhoneLost,
             "cannot start a thread: error " + std::to_string(GetLastError()));
     if (thread_ == nullptr) {
         CloseHandle(stop_);
+        CloseHandle(reading_);
     }
     return thread_ != nullptr;
 }
@@ -256,14 +258,19 @@ void Source::Stop() {
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
     CloseHandle(stop_);
-    thread_ = stop_ = nullptr;
+    CloseHandle(reading_);
+    thread_ = stop_ = reading_ = nullptr;
     std::lock_guard<std::mutex> hold(lock_);
     SetLink(kPhoneOff, "");
 }
 
 tilt::Sample Source::Latest() {
     std::lock_guard<std::mutex> hold(lock_);
-    readTick_ = GetTickCount64();
+    const ULONGLONG now = GetTickCount64();
+    if (now - readTick_ > kIdleMs) { // the game reads again: the poll thread keeps its slow pace no longer
+        SetEvent(reading_);
+    }
+    readTick_ = now;
     const ULONGLONG age = readTick_ - sampleTick_;
     if (age > kStaleMs) {
         return tilt::Sample();
@@ -289,12 +296,15 @@ DWORD WINAPI Source::Run(void* self) {
                              WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES, 0);
     HINTERNET connection =
         WinHttpConnect(session, source->host_.c_str(), static_cast<INTERNET_PORT>(source->port_), 0);
-    for (DWORD pause = 0; WaitForSingleObject(source->stop_, pause) == WAIT_TIMEOUT;) {
+    // While the game reads no samples (a menu, the wait after a crash) the phone is asked only twice a
+    // second.
+    HANDLE wake[] = {source->stop_, source->reading_};
+    for (DWORD pause = 0; WaitForMultipleObjects(2, wake, FALSE, pause) != WAIT_OBJECT_0;) {
         const ULONGLONG began = GetTickCount64();
         const bool answered = source->Poll(connection);
         const ULONGLONG now = GetTickCount64();
         std::lock_guard<std::mutex> hold(source->lock_);
-        const ULONGLONG due = answered
+        const ULONGLONG due = answered && now - source->readTick_ <= kIdleMs
                                   ? NextPollTick(source->readTick_, began, static_cast<DWORD>(now - began))
                                   : began + kRetryMs;
         pause = due > now ? static_cast<DWORD>(due - now) : 0;
@@ -376,7 +386,12 @@ void Source::AskToStart(void* connection, ULONGLONG now) {
 }
 
 // One GET of `path` within kDeadlineMs. Returns why it failed, or an empty string with the answer in `body`.
-std::string Source::Fetch(void* connection, const wchar_t* path, std::string* body) {
+//
+// A phone may close a kept connection without saying so (Android before 1.2.0 answered one request per
+// connection): a request that finds its connection closed unanswered is made once more, on a new one. When
+// that one is answered, the phone is such a phone, and its later requests ask for a connection each: Wine's
+// WinHTTP stumbles on a connection closed under it (status 0, error 12019), so it is not left to meet one.
+std::string Source::Fetch(void* connection, const wchar_t* path, std::string* body, bool again) {
     if (g_underWay >= kMostUnderWay) {
         return "earlier requests still under way";
     }
@@ -384,7 +399,10 @@ std::string Source::Fetch(void* connection, const wchar_t* path, std::string* bo
                                            WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
     Exchange* x = new Exchange;
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(x);
-    if (!WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context)) {
+    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
+    if (!WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) ||
+        (connectionEach_ &&
+         !WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof noKeepAlive))) {
         const std::string problem = "cannot make a request: " + ErrorText(GetLastError());
         CloseHandle(x->done);
         delete x;
@@ -400,13 +418,23 @@ std::string Source::Fetch(void* connection, const wchar_t* path, std::string* bo
                               ? "no whole answer within " + std::to_string(kDeadlineMs) + " ms"
                           : woke == WAIT_FAILED ? "cannot send a request: " + ErrorText(GetLastError())
                           : x->error            ? ErrorText(x->error)
+                          : x->status == 0      ? "the connection closed unanswered"
                           : x->status != HTTP_STATUS_OK ? "HTTP " + std::to_string(x->status)
                           : x->tooLarge                 ? "an answer over 64 KB"
                                                         : "";
+    const bool closed =
+        woke == WAIT_OBJECT_0 && x->status == 0 &&
+        (x->error == 0 || x->error == ERROR_WINHTTP_INVALID_SERVER_RESPONSE ||
+         x->error == ERROR_WINHTTP_CONNECTION_ERROR || x->error == ERROR_WINHTTP_INCORRECT_HANDLE_STATE);
     if (problem.empty()) {
         body->swap(x->body);
     }
     WinHttpCloseHandle(request); // the record goes with the handle, now or when WinHTTP lets it go
+    if (!closed || !again) {
+        return problem;
+    }
+    problem = Fetch(connection, path, body, false);
+    connectionEach_ = connectionEach_ || problem.empty();
     return problem;
 }
 

@@ -3,9 +3,9 @@
 // The player runs phyphox on a phone, opens its experiment "Acceleration with g" and enables its remote
 // access; the phone then serves its sensor buffers over HTTP. The source asks for the last values of the
 // buffers accX, accY and accZ (the document /get?accX&accY&accZ) on a thread of its own, once for each of the
-// game's reads (ten a second), timed to land just before the read. A data request of the game only reads the
-// latest sample from memory, so a slow or lost phone never delays a tick; a sample older than kStaleMs reads
-// 0 0.
+// game's reads (ten a second), timed to land just before the read; twice a second while the game reads none.
+// A data request of the game only reads the latest sample from memory, so a slow or lost phone never delays a
+// tick; a sample older than kStaleMs reads 0 0.
 //
 // Real phones answer in more than one way. Android writes numbers as "-2.947733E0" and a value it lacks as
 // null; iOS writes NaN and infinity as the strings "nan" and "inf" and closes the connection after every
@@ -32,7 +32,8 @@ namespace phone {
 const int kDefaultPort = 8080;         // what phyphox's remote access shows on Android
 const int kWebPort = 80;               // an iPhone's, shown as "http://HOST" with no port
 const DWORD kPollMs = 100;             // the game reads a sample every 100 ms
-const DWORD kLeadMs = 10;              // an answer lands this long before the read it is for
+const DWORD kLeadMs = 20;              // an answer lands this long before the read it is for
+const DWORD kIdleMs = 1000;            // no read for this long: the game is not reading samples
 const DWORD kRetryMs = 500;            // a request every 500 ms while the phone does not answer
 const DWORD kStartBackOffMs = 10000;   // well past any countdown of a timed run
 const DWORD kDeadlineMs = 500;         // a whole request, from connecting to the last byte
@@ -111,7 +112,7 @@ class Source {
     static DWORD WINAPI Run(void* self);
     bool Poll(void* connection);
     void AskToStart(void* connection, ULONGLONG now);
-    std::string Fetch(void* connection, const wchar_t* path, std::string* body);
+    std::string Fetch(void* connection, const wchar_t* path, std::string* body, bool again = true);
     void SetLink(LONG link, const std::string& why);
     std::string AgeFigures();
     void Say(const std::string& text);
@@ -123,6 +124,7 @@ class Source {
     TiltShared* shared_ = nullptr;
     HANDLE thread_ = nullptr;
     HANDLE stop_ = nullptr;
+    HANDLE reading_ = nullptr; // set by a read after kIdleMs without one
     tilt::Sample sample_;
     ULONGLONG sampleTick_ = 0;
     ULONGLONG readTick_ = 0;           // the game's latest read
@@ -134,7 +136,8 @@ class Source {
     bool judged_ = false;          // whether the experiment of `session_` was judged
     std::string session_;          // the phyphox session it was judged for
     Experiment experiment_ = kUnknown;
-    std::string sources_; // what a kOther experiment measures
+    std::string sources_;         // what a kOther experiment measures
+    bool connectionEach_ = false; // the phone closes connections unannounced: a new one for each request
 };
 
 } // namespace phone
