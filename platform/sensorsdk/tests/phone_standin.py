@@ -8,7 +8,7 @@
 #                cancels it on an iPhone and is ignored on Android
 #   os=android   numbers as Java writes them ("-2.947733E0"), null for NaN and infinity, connections kept
 #   os=ios       plain numbers, "nan" and "inf" as strings, "Connection: close" after every answer
-#   os=old       Android before 1.2.0: one request per connection, one connection at a time, no /config
+#   os=old       Android before 1.2.0: one request per connection, closed unannounced, and no /config
 #   config=g     the experiment "Acceleration with g"; =linear "Acceleration (without g)"; =none no /config
 #   down=1       each /get closed unanswered (0: answered)
 #   next=ANSWER  the next /get only: "error" answers HTTP 500, "trickle" sends its bytes slowly, anything
@@ -27,72 +27,56 @@ from urllib.parse import parse_qs, urlsplit
 
 phone = {'acc': ['0,0,9.81'], 'measuring': ['1'], 'countdown': ['0'], 'os': ['android'], 'config': ['g'],
          'down': ['0'], 'next': [''], 'trickle': ['']}
-fresh = [False]  # the measurement has just begun: no values yet
-countdown = [None, 0.0]  # the timer of a start under way, and when it ends
+run = {'fresh': False, 'timer': None, 'ends': 0.0}  # values not there yet; a countdown under way, its end
 steering = threading.Lock()
-one_at_a_time = threading.Lock()  # the old Android server's single thread
-SESSIONS = {'g': '5a1e2b', 'linear': '7c03d4', 'none': '91ab6e'}
-EXPERIMENTS = {'g': ('Acceleration with g', 'accelerometer'),
-               'linear': ('Acceleration (without g)', 'linear_acceleration')}
+SOURCES = {'g': ('Acceleration with g', 'accelerometer'),
+           'linear': ('Acceleration (without g)', 'linear_acceleration')}
 
 
 def number(value, system):
     """One buffer value as that phone writes it."""
     if not math.isfinite(value):
         return json.dumps(str(value)) if system == 'ios' else 'null'
-    if system == 'ios':
-        return repr(value)
     mantissa, exponent = ('%.7E' % value).split('E')  # Java's DecimalFormat "0.#######E0"
-    return '%sE%d' % (mantissa.rstrip('0').rstrip('.'), int(exponent))
+    return repr(value) if system == 'ios' else '%sE%d' % (mantissa.rstrip('0').rstrip('.'), int(exponent))
 
 
 def begin():
     with steering:
-        phone['measuring'], fresh[0], countdown[0] = ['1'], True, None
+        phone['measuring'], run['fresh'], run['timer'] = ['1'], True, None
 
 
 def start():
     """/control?cmd=start, which phyphox acts on after it answers."""
     with steering:
-        seconds, system = float(phone['countdown'][0]), phone['os'][0]
-        if phone['measuring'] == ['1']:
-            return
-        if countdown[0] is not None:
-            if system == 'ios':
-                countdown[0].cancel()
-                countdown[0] = None
-            return
-        if seconds <= 0:
-            threading.Timer(0.01, begin).start()
-            return
-        countdown[:] = threading.Timer(seconds, begin), time.monotonic() + seconds
-        countdown[0].start()
+        seconds = float(phone['countdown'][0])
+        if run['timer'] and phone['os'] == ['ios']:
+            run['timer'] = run['timer'].cancel()
+        elif phone['measuring'] != ['1'] and not run['timer']:
+            run['timer'], run['ends'] = threading.Timer(max(seconds, 0.01), begin), time.monotonic() + seconds
+            run['timer'].start()
 
 
 def get_document():
     with steering:
-        system, experiment = phone['os'][0], phone['config'][0]
-        measuring, timed = phone['measuring'] == ['1'], float(phone['countdown'][0]) > 0
+        system, measuring, timed = phone['os'][0], phone['measuring'] == ['1'], float(phone['countdown'][0]) > 0
         values = [float(value) for value in phone['acc'][0].split(',')]
-        lacking, fresh[0] = fresh[0] and measuring, fresh[0] and not measuring
-        left = max(0, int(1000 * (countdown[1] - time.monotonic()))) if countdown[0] else 0
-        # Android says whether a timed run is set; an iPhone, whether the timer of a run is going.
-        timed = timed and (measuring or system != 'ios')
+        lacking, run['fresh'] = run['fresh'] and measuring, run['fresh'] and not measuring
+        left = max(0, int(1000 * (run['ends'] - time.monotonic()))) if run['timer'] else 0
+        session = '5a1e2b-' + phone['config'][0]  # a new one for each experiment opened
     buffers = ','.join('"%s":{"size":0,"updateMode":"single","buffer":[%s]}'
                        % (name, 'null' if lacking else number(value, system))
                        for name, value in zip(('accX', 'accY', 'accZ'), values))
+    # Android says whether a timed run is set; an iPhone, whether the timer of a run is going.
+    timed = timed and (measuring or system != 'ios')
     return ('{"buffer":{%s},\n"status":{"session":"%s","measuring":%s,"timedRun":%s,"countDown":%d}}'
-            % (buffers, SESSIONS[experiment], json.dumps(measuring), json.dumps(timed), left)).encode()
+            % (buffers, session, json.dumps(measuring), json.dumps(timed), left)).encode()
 
 
 def config_document(experiment):
-    title, source = EXPERIMENTS[experiment]
-    names = ('accX', 'accY', 'accZ', 'acc', 'acc_time')
-    return json.dumps({'crc32': '9c1e6a2d', 'title': title, 'localTitle': title, 'category': 'Raw Sensors',
-                       'localCategory': 'Raw Sensors', 'buffers': [{'name': n, 'size': 0} for n in names],
-                       'inputs': [{'source': source, 'outputs': [{'x': 'accX'}, {'y': 'accY'}, {'z': 'accZ'},
-                                                                 {'abs': 'acc'}, {'t': 'acc_time'}]}],
-                       'export': []}).encode()
+    outputs = [{'x': 'accX'}, {'y': 'accY'}, {'z': 'accZ'}, {'t': 'acc_time'}]
+    return json.dumps({'title': SOURCES[experiment][0], 'buffers': [{'name': list(o.values())[0]} for o in outputs],
+                       'inputs': [{'source': SOURCES[experiment][1], 'outputs': outputs}]}).encode()
 
 
 class Phone(http.server.BaseHTTPRequestHandler):
@@ -100,7 +84,6 @@ class Phone(http.server.BaseHTTPRequestHandler):
 
     def reply(self, body, status=200):
         self.send_response(status)
-        self.send_header('Content-Type', 'application/json')
         self.send_header('Content-Length', str(len(body)))
         if self.system == 'ios':
             self.send_header('Connection', 'close')
@@ -109,25 +92,17 @@ class Phone(http.server.BaseHTTPRequestHandler):
         self.close_connection = self.close_connection or self.system == 'old'  # closed, though unannounced
 
     def do_GET(self):
-        with steering:
-            self.system = phone['os'][0]
-        if self.system == 'old':
-            with one_at_a_time:
-                self.answer()
-        else:
-            self.answer()
-
-    def answer(self):
         url = urlsplit(self.path)
         with steering:
-            answer, experiment = phone['next'][0] or phone['trickle'][0], phone['config'][0]
+            self.system, experiment = phone['os'][0], phone['config'][0]
+            answer = phone['next'][0] or phone['trickle'][0]
             down = phone['down'] == ['1']
             if url.path == '/get':
                 phone['next'] = ['']
         if url.path == '/control' and url.query == 'cmd=start':
             self.reply(b'{"result": true}')
             return start()
-        if url.path == '/config' and self.system != 'old' and experiment in EXPERIMENTS:
+        if url.path == '/config' and self.system != 'old' and experiment in SOURCES:
             return self.reply(config_document(experiment))
         if down or url.path != '/get':
             self.close_connection = True
