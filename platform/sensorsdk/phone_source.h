@@ -32,7 +32,7 @@ namespace phone {
 const int kDefaultPort = 8080;         // what phyphox's remote access shows on Android
 const int kWebPort = 80;               // an iPhone's, shown as "http://HOST" with no port
 const DWORD kPollMs = 100;             // the game reads a sample every 100 ms
-const DWORD kLeadMs = 20;              // an answer lands this long before the read it is for
+const DWORD kLeadMs = 40;              // an answer lands this long before the read it is for, past its jitter
 const DWORD kIdleMs = 1000;            // no read for this long: the game is not reading samples
 const DWORD kRetryMs = 500;            // a request every 500 ms while the phone does not answer
 const DWORD kStartBackOffMs = 10000;   // well past any countdown of a timed run

@@ -92,7 +92,7 @@ TEST(PhoneRules, TiltAndAddress) {
     for (const char* refused : {"", "p:", "p:0", "p:65536", "p:123456", "a b", "p/"}) {
         EXPECT_EQ(0, portOf(refused)) << refused;
     }
-    EXPECT_EQ(std::make_tuple(1078ULL, 1178ULL), // 20 ms before the read after the last; one a period
+    EXPECT_EQ(std::make_tuple(1058ULL, 1158ULL), // 40 ms before the read after the last; one a period
               std::make_tuple(phone::NextPollTick(1000, 960, 2), phone::NextPollTick(1000, 1080, 2)));
 }
 
