@@ -19,6 +19,14 @@
 // the source reads /config, whose inputs name the sensor behind the buffers; a phone without /config (older
 // versions) is judged by its samples instead: gravity makes about 1 g. A wrong experiment gives no tilt.
 //
+// It is a client only: it talks to the one host it was given, through no proxy and no redirect, one request
+// at a time, each capped at kMaxBody bytes and kDeadlineMs milliseconds. A request that fails is dropped and
+// counted, and the source goes on asking. Changes of the link (the wrong experiment and a phone that stays
+// paused among them) are reported on standard error and in the phone's event trace, and published in the
+// shared tilt record for the taskbar.
+//
+// The reading rules (the address, the /get and /config documents, the timing) are apart from the thread, so
+// that they can be checked directly.
 #pragma once
 
 #include "tilt_shared.h"
