@@ -150,16 +150,18 @@ void Paint(HWND window) {
     DrawTextW(dc, g_taskbar.shownClock, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, oldFont);
     DeleteObject(font);
-    if (reason != nullptr) { // in a smaller type, to end before the phone mark
-        HFONT small = CreateFontW(-(height * 3 / 8), 0, 0, 0, FW_SEMIBOLD, FALSE, FALSE, FALSE,
+    if (reason != nullptr) { // in a smaller type, ending before the phone mark
+        HFONT small = CreateFontW(-(height * 5 / 16), 0, 0, 0, FW_SEMIBOLD, FALSE, FALSE, FALSE,
                                   DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                   DEFAULT_PITCH | FF_SWISS, L"Tahoma");
         oldFont = SelectObject(dc, small);
         SetTextColor(dc, kPhoneIdleColour);
         const int radius = height / 2 - height / 8;
         text.right = (bar.right - bar.left) / 2 + height - radius * 3 - radius / 2 - height / 4;
-        DrawTextW(dc, reason, -1, &text,
-                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        RECT lines = text; // on two lines where one is too short, centred on the bar
+        DrawTextW(dc, reason, -1, &lines, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        text.top = (height - (lines.bottom - lines.top)) / 2;
+        DrawTextW(dc, reason, -1, &text, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS);
         SelectObject(dc, oldFont);
         DeleteObject(small);
     }
