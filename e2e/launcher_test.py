@@ -30,6 +30,7 @@ class Launcher(unittest.TestCase):
                  (['--exit-after', '1.5'], 2, 'whole seconds'), (['--exit-after', '90000'], 2, 'whole seconds'),
                  (['--tilt-script', '/nonexistent/x.tilt'], 2, 'cannot read'), (['--fullscreen'], 2, 'unknown'),
                  (['--phone', 'a b'], 2, 'HOST[:PORT]'), (['--phone', 'p:65536'], 2, 'HOST[:PORT]'),
+                 (['--phone', 'p:0'], 2, 'HOST[:PORT]'), (['--phone', 'http://192.168.1.23'], 3, 'make demo'),
                  (['--phone', 'http://192.168.1.23:8080/'], 3, 'make demo'),
                  (['--seed', '18446744073709551615'], 3, 'make demo'), (['--exit-after', '0'], 3, 'make demo'),
                  (['--screen', '800x480'], 3, 'make demo'), ([], 3, 'no display')]

@@ -1,8 +1,9 @@
 // The phone's taskbar: a dark strip across the top of the screen with the program's title, a tilt level and
 // the time, and the work area below it. When the sensor library reads a real phone, a small phone left of the
 // level shows its link: filled green while it sends samples, an outline while connecting, struck through in
-// red when it is lost. While the vibrator runs, a buzzing phone shows right of the level, for as long as each
-// pulse lasts.
+// red when it is lost, and amber when it answers but gives no tilt (filled for the wrong experiment, with a
+// pause sign while it is not measuring), the title then giving way to what the player should do. While the
+// vibrator runs, a buzzing phone shows right of the level, for as long as each pulse lasts.
 #include "phone.h"
 #include "tilt_shared.h"
 
@@ -20,6 +21,7 @@ const COLORREF kLevelRing = RGB(140, 150, 160);
 const COLORREF kBubbleIdle = RGB(120, 220, 120);
 const COLORREF kBubbleThrust = RGB(255, 150, 40);
 const COLORREF kPhoneLostColour = RGB(230, 70, 60);
+const COLORREF kPhoneIdleColour = RGB(245, 180, 40);
 const COLORREF kVibratorColour = RGB(255, 210, 60);
 
 // A reading this far past rest puts the bubble on the ring: sideways the top band of steps begins past 500,
@@ -53,18 +55,27 @@ void DrawPhoneMark(HDC dc, int right, int cy, int radius) {
     if (link == kPhoneOff) {
         return;
     }
+    const bool idle = link == kPhoneWrongExperiment || link == kPhoneNotMeasuring;
     const COLORREF colour = link == kPhoneConnected ? kBubbleIdle
                             : link == kPhoneLost    ? kPhoneLostColour
+                            : idle                  ? kPhoneIdleColour
                                                     : kLevelRing;
+    const bool filled = link == kPhoneConnected || link == kPhoneWrongExperiment;
     HPEN pen = CreatePen(PS_SOLID, radius / 8 + 1, colour);
     HBRUSH fill = CreateSolidBrush(colour);
     HGDIOBJ oldPen = SelectObject(dc, pen);
-    HGDIOBJ oldBrush = SelectObject(dc, link == kPhoneConnected ? fill : GetStockObject(NULL_BRUSH));
+    HGDIOBJ oldBrush = SelectObject(dc, filled ? fill : GetStockObject(NULL_BRUSH));
     const int left = right - radius, top = cy - radius, bottom = cy + radius + 1;
     RoundRect(dc, left, top, right, bottom, radius / 2, radius / 2);
     if (link == kPhoneLost) {
         MoveToEx(dc, left - radius / 4, bottom, nullptr);
         LineTo(dc, right + radius / 4, top);
+    } else if (link == kPhoneNotMeasuring) { // a pause sign: two bars
+        const int bars[] = {left + radius / 3, right - radius / 3 - 1};
+        for (int x : bars) {
+            MoveToEx(dc, x, cy - radius / 3, nullptr);
+            LineTo(dc, x, cy + radius / 3 + 1);
+        }
     }
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
@@ -97,6 +108,13 @@ void DrawVibratorMark(HDC dc, int left, int cy, int radius) {
     SelectObject(dc, oldPen);
     DeleteObject(fill);
     DeleteObject(pen);
+}
+
+// What the player should do about a phone that answers but gives no tilt; null for the other links.
+const wchar_t* PhoneAdvice(LONG link) {
+    return link == kPhoneWrongExperiment ? L"open Acceleration with g"
+           : link == kPhoneNotMeasuring  ? L"phyphox: press play"
+                                         : nullptr;
 }
 
 void DrawLevel(HDC dc, const RECT& bar) {
@@ -156,10 +174,28 @@ void Paint(HWND window) {
     RECT text = bar;
     text.left += height / 4;
     text.right -= height / 4;
-    DrawTextW(dc, L"craterDip", -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    const wchar_t* reason = PhoneAdvice(g_taskbar.phoneLink);
+    if (reason == nullptr) {
+        DrawTextW(dc, L"craterDip", -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
     DrawTextW(dc, g_taskbar.shownClock, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, oldFont);
     DeleteObject(font);
+    if (reason != nullptr) { // in a smaller type, ending before the phone mark
+        HFONT small = CreateFontW(-(height * 5 / 16), 0, 0, 0, FW_SEMIBOLD, FALSE, FALSE, FALSE,
+                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                  DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+        oldFont = SelectObject(dc, small);
+        SetTextColor(dc, kPhoneIdleColour);
+        const int radius = height / 2 - height / 8;
+        text.right = (bar.right - bar.left) / 2 + height - radius * 3 - radius / 2 - height / 4;
+        RECT lines = text; // on two lines where one is too short, centred on the bar
+        DrawTextW(dc, reason, -1, &lines, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        text.top = (height - (lines.bottom - lines.top)) / 2;
+        DrawTextW(dc, reason, -1, &text, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS);
+        SelectObject(dc, oldFont);
+        DeleteObject(small);
+    }
 
     DrawLevel(dc, bar);
 

@@ -3,7 +3,7 @@
 // The tilt comes from the scripted file named by CRATERDIP_TILT_SCRIPT when that variable is set (and then
 // from nothing else, so a scripted round is repeatable), or else from the player's input, polled at each
 // data request: the arrow and WASD keys (and the pad's D-pad) with a short ramp, a drag with the left mouse
-// button held, the left stick of a connected XInput pad, and a real phone at the HOST:PORT named by
+// button held, the left stick of a connected XInput pad, and a real phone at the address named by
 // CRATERDIP_PHONE (phone_source.h, polled on a thread of its own while a handle is open), added together.
 // Live input only counts while this process's window is in front, or no window is; while a menu or box of
 // this process is open, the keys and the d-pad belong to it and do not tilt (tilt_sources.h). Every sample

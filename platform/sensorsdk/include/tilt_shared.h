@@ -15,8 +15,16 @@
 
 #define CRATERDIP_TILT_SHARED_NAME L"craterDipTiltSample"
 
-// The link to a phone: no phone asked for, not yet answering, sending samples, no fresh sample.
-enum PhoneLink { kPhoneOff = 0, kPhoneConnecting = 1, kPhoneConnected = 2, kPhoneLost = 3 };
+// The link to a phone: no phone asked for, not yet answering, sending samples, no fresh sample; answering
+// but of no use to play: an experiment without gravity in its readings, or a measurement that stays paused.
+enum PhoneLink {
+    kPhoneOff = 0,
+    kPhoneConnecting = 1,
+    kPhoneConnected = 2,
+    kPhoneLost = 3,
+    kPhoneWrongExperiment = 4,
+    kPhoneNotMeasuring = 5
+};
 
 struct TiltShared {
     volatile LONG sequence;
