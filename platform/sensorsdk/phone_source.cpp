@@ -397,12 +397,14 @@ std::string Source::Fetch(void* connection, const wchar_t* path, std::string* bo
     }
     HINTERNET request = WinHttpOpenRequest(connection, L"GET", path, nullptr, WINHTTP_NO_REFERER,
                                            WINHTTP_DEFAULT_ACCEPT_TYPES, 0);
+    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
     Exchange* x = new Exchange;
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(x);
-    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
-    if (!WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context) ||
-        (connectionEach_ &&
-         !WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof noKeepAlive))) {
+    // The record is given to the handle last: until then it is ours to free, and after it only WinHTTP's
+    // closing of the handle frees it.
+    if ((connectionEach_ &&
+         !WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof noKeepAlive)) ||
+        !WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context)) {
         const std::string problem = "cannot make a request: " + ErrorText(GetLastError());
         CloseHandle(x->done);
         delete x;
