@@ -117,10 +117,25 @@ const wchar_t* PhoneAdvice(LONG link) {
                                          : nullptr;
 }
 
+// The level's ring on a bar: right of the middle, clear of the title.
+int LevelRadius(const RECT& bar) {
+    return (bar.bottom - bar.top) / 2 - (bar.bottom - bar.top) / 8;
+}
+int LevelCentre(const RECT& bar) {
+    return (bar.right - bar.left) / 2 + (bar.bottom - bar.top);
+}
+
+// The bar's text in Tahoma of the given pixel height.
+HFONT BarFont(int pixels) {
+    return CreateFontW(-pixels, 0, 0, 0, FW_SEMIBOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                       L"Tahoma");
+}
+
 void DrawLevel(HDC dc, const RECT& bar) {
     const int height = bar.bottom - bar.top;
-    const int radius = height / 2 - height / 8;
-    const int cx = (bar.right - bar.left) / 2 + height; // right of the middle, clear of the title
+    const int radius = LevelRadius(bar);
+    const int cx = LevelCentre(bar);
     const int cy = height / 2;
 
     HPEN ring = CreatePen(PS_SOLID, 1, kLevelRing);
@@ -165,9 +180,7 @@ void Paint(HWND window) {
     DeleteObject(background);
 
     const int height = bar.bottom - bar.top;
-    HFONT font = CreateFontW(-(height * 9 / 16), 0, 0, 0, FW_SEMIBOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    HFONT font = BarFont(height * 9 / 16);
     HGDIOBJ oldFont = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kTextColour);
@@ -182,13 +195,11 @@ void Paint(HWND window) {
     SelectObject(dc, oldFont);
     DeleteObject(font);
     if (reason != nullptr) { // in a smaller type, ending before the phone mark
-        HFONT small = CreateFontW(-(height * 5 / 16), 0, 0, 0, FW_SEMIBOLD, FALSE, FALSE, FALSE,
-                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+        HFONT small = BarFont(height * 5 / 16);
         oldFont = SelectObject(dc, small);
         SetTextColor(dc, kPhoneIdleColour);
-        const int radius = height / 2 - height / 8;
-        text.right = (bar.right - bar.left) / 2 + height - radius * 3 - radius / 2 - height / 4;
+        const int radius = LevelRadius(bar);
+        text.right = LevelCentre(bar) - radius * 3 - radius / 2 - height / 4;
         RECT lines = text; // on two lines where one is too short, centred on the bar
         DrawTextW(dc, reason, -1, &lines, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
         text.top = (height - (lines.bottom - lines.top)) / 2;
